@@ -1,0 +1,79 @@
+// D88File: a reader for D88 floppy-disk images of up to kMaxDisks disks.
+//
+// Usage: Open(path), SelectDisk(index), optionally SetSectorRange(first, last),
+// then ReadSector / ReadSectors. Sectors are addressed by their recorded ID
+// (C, H, R, N); the reader never trusts the image, and reports failure only
+// through its results: false, or a byte count that is 0 or short.
+//
+// Ownership: the object owns the stream `fp` and closes it in Open(nullptr)
+// and in its destructor. It is neither copyable nor movable. All operations
+// move the stream's one file position, so an instance is single-threaded.
+#ifndef D88_D88FILE_H_
+#define D88_D88FILE_H_
+
+#include <cstdint>
+#include <cstdio>
+
+#include "d88/D88Layout.h"
+
+class D88File {
+ public:
+  D88File() = default;
+  ~D88File();
+  D88File(const D88File&) = delete;
+  D88File& operator=(const D88File&) = delete;
+
+  // Opens `path` ("rb") and counts the disks in it; true even when it holds
+  // none. A directory, a missing or unreadable file fails: no file is open
+  // afterwards and diskCount keeps its value. A stream already open is closed
+  // first. A null path closes the file instead (always true). The current
+  // disk is left as it was either way.
+  bool Open(const char* path);
+
+  // Makes disk `index` (0-based, in file order) current. Without an open file
+  // it returns false and changes nothing; otherwise it first clears the
+  // current disk, so a failed selection leaves no disk current.
+  bool SelectDisk(int32_t index);
+
+  // Sector numbers that begin and end every track, for runs that step from
+  // one track to the next. No checks; kept across Open and SelectDisk.
+  void SetSectorRange(int32_t first, int32_t last);
+
+  // Copies the data of the first record with ID (c, h, r, n) in `track` of
+  // the current disk into `dest`, at most `maxLength` bytes. Returns the
+  // number of bytes delivered: 0 when the sector is not found, and fewer than
+  // asked when the file ends inside its data. `dest` past that is untouched.
+  int32_t ReadSector(int32_t track, int32_t c, int32_t h, int32_t r, int32_t n, uint8_t* dest,
+                     int32_t maxLength);
+
+  // Copies `length` bytes of consecutive sectors, starting with (c, h, r, n)
+  // in `track`, in pieces of 128 << n bytes (the last piece may be shorter).
+  // After sector lastSector the run moves to track + 1, toggles the head
+  // (stepping the cylinder after head 1) and restarts at firstSector.
+  // Returns the bytes of the pieces completed; it stops at the first missing
+  // or short sector, whose delivered bytes are nonetheless in `dest`.
+  int32_t ReadSectors(int32_t track, int32_t c, int32_t h, int32_t r, int32_t n, uint8_t* dest,
+                      int32_t length);
+
+  // State, public for inspection; change it only through the operations
+  // above. Sentinels instead of flags: diskSize 0 means no disk is current,
+  // diskOffset 0xFFFFFFFF that a selection was cleared, mediaType -1 that no
+  // media type is known, a null fp that no file is open.
+  std::FILE* fp = nullptr;
+  int32_t diskCount = 0;
+  int32_t firstSector = 1;
+  int32_t lastSector = 16;
+  uint32_t diskOffsets[kMaxDisks] = {};
+  uint32_t diskSize = 0;
+  uint32_t diskOffset = 0;
+  uint32_t trackOffsets[kMaxTracks] = {};
+  int32_t mediaType = -1;
+  char name[kDiskNameSize + 1] = {};
+
+ private:
+  // File offset of the first record of `track`, or -1 when the track cannot
+  // be read: no file, index out of range, entry 0 or beyond the disk's size.
+  int64_t TrackStart(int32_t track) const;
+};
+
+#endif  // D88_D88FILE_H_

@@ -1,0 +1,21 @@
+#!/usr/bin/env bash
+# Builds everything and runs every test.
+#   SANITIZE=1   build with AddressSanitizer + UndefinedBehaviorSanitizer (in build-asan/)
+#   WERROR=1     treat warnings as errors (the default under CI)
+set -euo pipefail
+cd "$(dirname "$0")/.."
+bash scripts/setup.sh
+
+build=build
+flags=()
+if [ "${SANITIZE:-0}" = 1 ]; then
+  build=build-asan
+  flags+=(-DD88_SANITIZE=ON -DCMAKE_BUILD_TYPE=Debug)
+fi
+if [ "${WERROR:-${CI:-0}}" != 0 ] && [ "${WERROR:-${CI:-0}}" != false ]; then
+  flags+=(-DD88_WERROR=ON)
+fi
+
+cmake -S . -B "$build" -G Ninja "${flags[@]}" >/dev/null
+cmake --build "$build"
+ctest --test-dir "$build" --output-on-failure -j2

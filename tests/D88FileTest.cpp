@@ -1,0 +1,544 @@
+#include <dirent.h>
+#include <unistd.h>
+
+#include <cstring>
+
+#include "tests/ReaderTestSupport.h"
+
+using testimage::Concat;
+using testimage::Disk;
+using testimage::MakeRecord;
+using testimage::Record;
+using testimage::SectorData;
+using testimage::Standard2HD;
+using testimage::StandardTrack;
+
+namespace {
+
+// ---------------------------------------------------------------- layout
+
+TEST(LittleEndian, AssemblesBytesInOrderAtAnyAlignment) {
+  const uint8_t bytes[] = {0xFF, 0x01, 0x02, 0x03, 0x04, 0xFE};
+  EXPECT_EQ(GetLE16(bytes + 1), 0x0201);
+  EXPECT_EQ(GetLE16(bytes + 4), 0xFE04);
+  EXPECT_EQ(GetLE32(bytes + 1), 0x04030201u);
+  EXPECT_EQ(GetLE32(bytes + 2), 0xFE040302u);
+}
+
+// The 960-byte image of one disk, one track, one sector.
+Bytes MinimalImage() {
+  Disk d;
+  d.name = "TEST";
+  d.mediaType = 0;
+  d.tracks[0] = {MakeRecord(0, 0, 1, 1, 1, SectorData(0, 1, 256))};
+  return d.Build();
+}
+
+TEST(ImageBuilder, LaysOutTheMinimalImageByteForByte) {
+  const Bytes image = MinimalImage();
+  ASSERT_EQ(image.size(), 960u);
+  EXPECT_EQ(std::memcmp(image.data(), "TEST\0", 5), 0);
+  EXPECT_EQ(GetLE32(&image[0x1C]), 960u);
+  EXPECT_EQ(GetLE32(&image[0x20]), 688u);
+  const uint8_t record[] = {0, 0, 1, 1, 1, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0x00, 0x01};
+  EXPECT_EQ(std::memcmp(&image[0x2B0], record, sizeof record), 0);
+}
+
+// ---------------------------------------------------------------- Open
+
+TEST_F(ReaderTest, EveryTruncatedPrefixHoldsADiskOnlyOnceItsHeaderIsComplete) {
+  const Bytes image = MinimalImage();
+  for (size_t size = 0; size <= image.size(); ++size) {
+    ASSERT_TRUE(OpenImage(Slice(image, 0, size))) << size;
+    EXPECT_EQ(d88.diskCount, size >= 688 ? 1 : 0) << size;
+    EXPECT_EQ(d88.SelectDisk(0), size >= 688) << size;
+  }
+}
+
+TEST_F(ReaderTest, EmptyFileOpensWithNoDisksAndReadsNothing) {
+  ASSERT_TRUE(OpenImage({}));
+  EXPECT_EQ(d88.diskCount, 0);
+  EXPECT_FALSE(d88.SelectDisk(0));
+  Bytes dest = Guarded(256);
+  EXPECT_EQ(d88.ReadSector(0, 0, 0, 1, 1, dest.data(), 256), 0);
+  EXPECT_EQ(d88.ReadSectors(0, 0, 0, 1, 1, dest.data(), 256), 0);
+  EXPECT_TRUE(GuardIntact(dest, 0));
+}
+
+TEST_F(ReaderTest, ChainedDisksAreFoundAndEachReadsItsOwnData) {
+  Disk a = Standard2HD(1, "FIRST", 0);
+  Disk b = Standard2HD(2, "SECOND", 1);
+  b.mediaType = 0x10;
+  Disk c = Standard2HD(1, "THIRD", 2);
+  const Bytes ba = a.Build(), bb = b.Build();
+  ASSERT_TRUE(OpenImage(Concat({ba, bb, c.Build()})));
+  ASSERT_EQ(d88.diskCount, 3);
+  EXPECT_EQ(d88.diskOffsets[0], 0u);
+  EXPECT_EQ(d88.diskOffsets[1], ba.size());
+  EXPECT_EQ(d88.diskOffsets[2], ba.size() + bb.size());
+  // The scan records where it looked for the missing fourth header.
+  EXPECT_EQ(d88.diskOffsets[3], ba.size() + bb.size() + c.Build().size());
+
+  const char* names[] = {"FIRST", "SECOND", "THIRD"};
+  for (int disk = 0; disk < 3; ++disk) {
+    ASSERT_TRUE(d88.SelectDisk(disk));
+    EXPECT_STREQ(d88.name, names[disk]);
+    EXPECT_EQ(d88.diskOffset, d88.diskOffsets[disk]);
+    Bytes dest(256);
+    ASSERT_EQ(d88.ReadSector(1, 0, 1, 5, 1, dest.data(), 256), 256);
+    EXPECT_EQ(dest, SectorData(1, 5, 256, disk));
+  }
+  ASSERT_TRUE(d88.SelectDisk(1));
+  EXPECT_EQ(d88.mediaType, 0x10);
+  EXPECT_EQ(d88.diskSize, bb.size());
+}
+
+TEST_F(ReaderTest, SizeFieldOfZeroFindsTheSameHeaderSixtyFourTimes) {
+  Disk first = Standard2HD(1, "ZERO");
+  first.SetSize(0);
+  ASSERT_TRUE(OpenImage(first.Build()));
+  EXPECT_EQ(d88.diskCount, kMaxDisks);
+  for (int i = 0; i < kMaxDisks; ++i) EXPECT_EQ(d88.diskOffsets[i], 0u) << i;
+
+  // A zero size on the second disk repeats that disk instead.
+  Disk second = Standard2HD(1, "LOOP");
+  second.SetSize(0);
+  const Bytes head = Standard2HD(1).Build();
+  ASSERT_TRUE(OpenImage(Concat({head, second.Build()})));
+  EXPECT_EQ(d88.diskCount, kMaxDisks);
+  EXPECT_EQ(d88.diskOffsets[0], 0u);
+  for (int i = 1; i < kMaxDisks; ++i) EXPECT_EQ(d88.diskOffsets[i], head.size()) << i;
+}
+
+TEST_F(ReaderTest, SizePastTheEndOfTheFileHoldsExactlyOneDisk) {
+  Disk d = Standard2HD(1);
+  d.SetSize(0x7FFFFFF0);
+  ASSERT_TRUE(OpenImage(d.Build()));
+  EXPECT_EQ(d88.diskCount, 1);
+}
+
+TEST_F(ReaderTest, DiskStartsWrapModulo32Bits) {
+  // 0xFFFFFFFF + 961 wraps to 960: the third header is found right after the first disk.
+  Disk first = Standard2HD(0, "ONE");
+  first.tracks[0] = {MakeRecord(0, 0, 1, 1, 1, SectorData(0, 1, 256))};
+  Disk second = first;
+  second.name = "WRAP";
+  second.SetSize(0xFFFFFFFFu);
+  const Bytes image = Concat({first.Build(), second.Build()});
+  // Disk 1 starts at 960 and says 0xFFFFFFFF, so disk 2 starts at 959.
+  ASSERT_TRUE(OpenImage(image));
+  ASSERT_GE(d88.diskCount, 3);
+  EXPECT_EQ(d88.diskOffsets[1], 960u);
+  EXPECT_EQ(d88.diskOffsets[2], 959u);
+}
+
+TEST_F(ReaderTest, RefusesMissingPathsAndDirectoriesFollowingLinks) {
+  testutil::WriteFile(dir.File("file.d88"), MinimalImage());
+  ASSERT_EQ(mkdir(dir.File("folder").c_str(), 0755), 0);
+  ASSERT_EQ(symlink(dir.File("file.d88").c_str(), dir.File("to-file").c_str()), 0);
+  ASSERT_EQ(symlink(dir.File("folder").c_str(), dir.File("to-folder").c_str()), 0);
+  const struct {
+    const char* name;
+    bool opens;
+  } cases[] = {{"file.d88", true}, {"to-file", true}, {"folder", false}, {"to-folder", false}, {"missing", false}};
+  for (const auto& c : cases) {
+    D88File reader;
+    EXPECT_EQ(reader.Open(dir.File(c.name).c_str()), c.opens) << c.name;
+    EXPECT_EQ(reader.fp != nullptr, c.opens) << c.name;
+  }
+}
+
+int OpenDescriptors() {
+  int count = 0;
+  DIR* d = opendir("/proc/self/fd");
+  if (d == nullptr) return -1;
+  while (readdir(d) != nullptr) ++count;
+  closedir(d);
+  return count;
+}
+
+TEST_F(ReaderTest, ReopeningClosesTheEarlierStreamAndAFailedOpenKeepsTheCount) {
+  const int before = OpenDescriptors();
+  ASSERT_TRUE(OpenImage(Concat({MinimalImage(), MinimalImage()})));
+  ASSERT_TRUE(d88.Open(ImagePath().c_str()));
+  EXPECT_EQ(OpenDescriptors(), before + 1);
+  EXPECT_EQ(d88.diskCount, 2);
+
+  EXPECT_FALSE(d88.Open(dir.File("missing").c_str()));
+  EXPECT_EQ(d88.fp, nullptr);
+  EXPECT_EQ(d88.diskCount, 2);
+  EXPECT_EQ(OpenDescriptors(), before);
+}
+
+TEST_F(ReaderTest, ClosingKeepsTheDiskMembersButEndsEveryRead) {
+  OpenDisk(MinimalImage());
+  ASSERT_TRUE(d88.Open(nullptr));
+  EXPECT_EQ(d88.fp, nullptr);
+  EXPECT_EQ(d88.diskCount, 0);
+  EXPECT_EQ(d88.mediaType, -1);
+  EXPECT_STREQ(d88.name, "TEST");
+  EXPECT_EQ(d88.diskSize, 960u);
+  Bytes dest = Guarded(256);
+  EXPECT_EQ(d88.ReadSector(0, 0, 0, 1, 1, dest.data(), 256), 0);
+  EXPECT_TRUE(GuardIntact(dest, 0));
+  // Without a file, a selection changes nothing.
+  EXPECT_FALSE(d88.SelectDisk(0));
+  EXPECT_STREQ(d88.name, "TEST");
+  EXPECT_EQ(d88.diskSize, 960u);
+}
+
+TEST(D88FileState, StartsWithTheSentinelValues) {
+  const D88File d88;
+  EXPECT_EQ(d88.fp, nullptr);
+  EXPECT_EQ(d88.diskCount, 0);
+  EXPECT_EQ(d88.firstSector, 1);
+  EXPECT_EQ(d88.lastSector, 16);
+  EXPECT_EQ(d88.diskSize, 0u);
+  EXPECT_EQ(d88.diskOffset, 0u);
+  EXPECT_EQ(d88.mediaType, -1);
+  EXPECT_STREQ(d88.name, "");
+  for (uint32_t entry : d88.trackOffsets) EXPECT_EQ(entry, 0u);
+}
+
+// ---------------------------------------------------------------- SelectDisk
+
+TEST_F(ReaderTest, NamesAreBoundedCopiesOfTheSixteenNameBytes) {
+  const struct {
+    std::string raw;
+    const char* expected;
+  } cases[] = {
+      {"TEST", "TEST"},
+      {"0123456789ABCDEF", "0123456789ABCDEF"},        // no terminator within the field
+      {std::string("AB\0CD", 5), "AB"},                // stops at the first zero
+      {"\x83\x74\x83\x40", "\x83\x74\x83\x40"},        // raw bytes, not converted
+  };
+  for (const auto& c : cases) {
+    Disk d = Standard2HD(0);
+    d.name = c.raw;
+    Bytes image = d.Build();
+    image[0x10] = 'X';  // the byte after the field is never part of the name
+    OpenDisk(image);
+    EXPECT_STREQ(d88.name, c.expected);
+    EXPECT_EQ(d88.name[16], '\0');
+    for (size_t i = std::strlen(c.expected); i <= 16; ++i) EXPECT_EQ(d88.name[i], '\0') << i;
+  }
+}
+
+TEST_F(ReaderTest, FailedSelectionClearsTheCurrentDisk) {
+  ASSERT_TRUE(OpenImage(Concat({Standard2HD(1, "A").Build(), Standard2HD(1, "B").Build()})));
+  for (int32_t index : {2, -1, 64, INT32_MIN}) {
+    ASSERT_TRUE(d88.SelectDisk(1));
+    EXPECT_FALSE(d88.SelectDisk(index)) << index;
+    EXPECT_EQ(d88.diskOffset, 0xFFFFFFFFu);
+    EXPECT_EQ(d88.diskSize, 0u);
+    EXPECT_EQ(d88.mediaType, -1);
+    EXPECT_STREQ(d88.name, "");
+    Bytes dest = Guarded(256);
+    EXPECT_EQ(d88.ReadSector(0, 0, 0, 1, 1, dest.data(), 256), 0);
+    EXPECT_TRUE(GuardIntact(dest, 0));
+  }
+}
+
+TEST_F(ReaderTest, HeaderThatShrankAwayAfterOpenCannotBeSelected) {
+  const Bytes first = Standard2HD(1, "A").Build();
+  ASSERT_TRUE(OpenImage(Concat({first, Standard2HD(1, "B").Build()})));
+  ASSERT_EQ(d88.diskCount, 2);
+  ASSERT_TRUE(d88.SelectDisk(0));
+  ASSERT_EQ(truncate(ImagePath().c_str(), static_cast<off_t>(first.size() + 100)), 0);
+  EXPECT_FALSE(d88.SelectDisk(1));
+  EXPECT_EQ(d88.diskSize, 0u);
+  EXPECT_EQ(d88.diskOffset, 0xFFFFFFFFu);
+  EXPECT_EQ(d88.mediaType, -1);
+  // The disk still complete is selectable as before.
+  EXPECT_TRUE(d88.SelectDisk(0));
+}
+
+TEST_F(ReaderTest, SectorRangeSurvivesOpenAndSelect) {
+  d88.SetSectorRange(3, 9);
+  OpenDisk(MinimalImage());
+  EXPECT_EQ(d88.firstSector, 3);
+  EXPECT_EQ(d88.lastSector, 9);
+}
+
+// ---------------------------------------------------------------- ReadSector
+
+TEST_F(ReaderTest, WorkedExampleReadsItsOneSector) {
+  OpenDisk(MinimalImage());
+  Bytes dest = Guarded(300);
+  ASSERT_EQ(d88.ReadSector(0, 0, 0, 1, 1, dest.data(), 300), 256);
+  EXPECT_EQ(Slice(dest, 0, 256), SectorData(0, 1, 256));
+  EXPECT_TRUE(GuardIntact(dest, 256));
+}
+
+// One track, and one request against it: what the request finds.
+struct LookupCase {
+  const char* what;
+  std::vector<Record> track;
+  int32_t c, h, r, n, maxLength;
+  int32_t expected;  // bytes returned
+  Bytes data;        // expected leading bytes of dest
+};
+
+Record Rec(int r, int count, size_t size, int n = 1, int c = 0, int h = 0) {
+  return MakeRecord(c, h, r, n, count, SectorData(0, r, size));
+}
+
+void PrintTo(const LookupCase& c, std::ostream* os) { *os << c.what; }
+
+class LookupTest : public ReaderTest, public ::testing::WithParamInterface<LookupCase> {};
+
+TEST_P(LookupTest, FindsTheFirstMatchWithinTheWalk) {
+  const LookupCase& lc = GetParam();
+  Disk d;
+  d.tracks[0] = lc.track;
+  // A second track right after the first, for walks that run past their track.
+  d.tracks[1] = {MakeRecord(0, 0, 40, 1, 1, SectorData(1, 40, 256))};
+  OpenDisk(d.Build());
+  Bytes dest = Guarded(1024);
+  EXPECT_EQ(d88.ReadSector(0, lc.c, lc.h, lc.r, lc.n, dest.data(), lc.maxLength), lc.expected);
+  EXPECT_EQ(Slice(dest, 0, lc.data.size()), lc.data);
+  EXPECT_TRUE(GuardIntact(dest, lc.data.size()));
+}
+
+const Bytes kNothing;
+
+INSTANTIATE_TEST_SUITE_P(
+    Rules, LookupTest,
+    ::testing::Values(
+        LookupCase{"third of three", {Rec(1, 3, 256), Rec(2, 3, 256), Rec(3, 3, 256)}, 0, 0, 3, 1, 256, 256, SectorData(0, 3, 256)},
+        LookupCase{"not in the track", {Rec(1, 3, 256), Rec(2, 3, 256), Rec(3, 3, 256)}, 0, 0, 4, 1, 256, 0, kNothing},
+        LookupCase{"count 2 hides the third", {Rec(1, 2, 256), Rec(2, 2, 256), Rec(3, 2, 256)}, 0, 0, 3, 1, 256, 0, kNothing},
+        LookupCase{"count 0 ends before comparing", {Rec(1, 0, 256)}, 0, 0, 1, 1, 256, 0, kNothing},
+        LookupCase{"count 0 ends the walk", {Rec(1, 3, 256), Rec(2, 0, 256), Rec(3, 3, 256)}, 0, 0, 3, 1, 256, 0, kNothing},
+        LookupCase{"count at or below the position does not stop",
+                   {Rec(1, 3, 256), Rec(2, 1, 256), Rec(3, 3, 256)}, 0, 0, 3, 1, 256, 256, SectorData(0, 3, 256)},
+        LookupCase{"counts of 5 walk into the next track",
+                   {Rec(1, 5, 256), Rec(2, 5, 256), Rec(3, 5, 256)}, 0, 0, 40, 1, 256, 256, SectorData(1, 40, 256)},
+        LookupCase{"counts that never match end at the end of the file",
+                   {Rec(1, 9, 256), Rec(2, 9, 256)}, 0, 0, 41, 1, 256, 0, kNothing},
+        LookupCase{"duplicate IDs: the earlier wins",
+                   {Rec(1, 3, 256), MakeRecord(0, 0, 2, 1, 3, Bytes(256, 0x22)), MakeRecord(0, 0, 2, 1, 3, Bytes(256, 0x33))},
+                   0, 0, 2, 1, 256, 256, Bytes(256, 0x22)},
+        LookupCase{"data size 0", {Rec(1, 1, 0)}, 0, 0, 1, 1, 256, 0, kNothing},
+        LookupCase{"data size 128", {Rec(1, 1, 128)}, 0, 0, 1, 1, 256, 128, SectorData(0, 1, 128)},
+        LookupCase{"data size 300 capped", {Rec(1, 1, 300)}, 0, 0, 1, 1, 256, 256, SectorData(0, 1, 256)},
+        LookupCase{"data size 300 whole", {Rec(1, 1, 300)}, 0, 0, 1, 1, 1000, 300, SectorData(0, 1, 300)},
+        LookupCase{"sizes other than 128 << N are walked",
+                   {Rec(1, 3, 300), Rec(2, 3, 17), Rec(3, 3, 100)}, 0, 0, 3, 1, 256, 100, SectorData(0, 3, 100)},
+        LookupCase{"maxLength 0", {Rec(1, 1, 256)}, 0, 0, 1, 1, 0, 0, kNothing},
+        LookupCase{"negative maxLength", {Rec(1, 1, 256)}, 0, 0, 1, 1, -5, 0, kNothing},
+        LookupCase{"C differs", {Rec(1, 1, 256, 1, 2, 0)}, 3, 0, 1, 1, 256, 0, kNothing},
+        LookupCase{"H differs", {Rec(1, 1, 256, 1, 2, 0)}, 2, 1, 1, 1, 256, 0, kNothing},
+        LookupCase{"N differs", {Rec(1, 1, 256)}, 0, 0, 1, 2, 256, 0, kNothing},
+        LookupCase{"R 257 is not R 1", {Rec(1, 1, 256)}, 0, 0, 257, 1, 256, 0, kNothing},
+        LookupCase{"C -256 is not C 0", {Rec(1, 1, 256)}, -256, 0, 1, 1, 256, 0, kNothing},
+        LookupCase{"H 256 is not H 0", {Rec(1, 1, 256)}, 0, 256, 1, 1, 256, 0, kNothing},
+        LookupCase{"N 257 is not N 1", {Rec(1, 1, 256)}, 0, 0, 1, 257, 256, 0, kNothing},
+        LookupCase{"bytes 255 match 255", {MakeRecord(255, 255, 255, 255, 1, Bytes(16, 7))}, 255, 255, 255, 255, 256, 16, Bytes(16, 7)}),
+    [](const ::testing::TestParamInfo<LookupCase>& info) {
+      std::string name;
+      for (const char* p = info.param.what; *p != '\0'; ++p) name += std::isalnum(static_cast<unsigned char>(*p)) ? *p : '_';
+      return name;
+    });
+
+TEST_F(ReaderTest, UnreadableTracksReturnNothing) {
+  Disk d = Standard2HD(1);
+  Bytes built = d.Build();
+  const uint32_t size = static_cast<uint32_t>(built.size());
+  d.entryOverride[1] = size + 1;  // beyond the disk, though the file has data there
+  OpenDisk(Concat({d.Build(), Standard2HD(1).Build()}));
+  Bytes dest = Guarded(256);
+  for (int32_t track : {-1, 164, INT32_MAX, 2 /* absent */, 1 /* beyond the disk */}) {
+    EXPECT_EQ(d88.ReadSector(track, 0, 1, 1, 1, dest.data(), 256), 0) << track;
+    EXPECT_TRUE(GuardIntact(dest, 0));
+  }
+  EXPECT_EQ(d88.ReadSector(0, 0, 0, 1, 1, dest.data(), 256), 256);
+}
+
+TEST_F(ReaderTest, EntryEqualToTheDiskSizeIsWalkedFromWhereTheNextDiskBegins) {
+  // The next disk's name bytes are laid out as a sector header: C 5, H 0,
+  // R 1, N 0, count 1, data size 4; its data is header bytes 0x10-0x13.
+  Disk next = Standard2HD(0);
+  next.name = std::string("\x05\x00\x01\x00\x01\x00\x00\x00\x00\x00\x00\x00\x00\x00\x04\x00", 16);
+  Disk first = Standard2HD(1);
+  const uint32_t size = static_cast<uint32_t>(first.Build().size());
+  first.entryOverride[5] = size;
+  Bytes image = Concat({first.Build(), next.Build()});
+  image[size + 0x10] = 0xAB;
+  OpenDisk(image);
+  Bytes dest = Guarded(8);
+  ASSERT_EQ(d88.ReadSector(5, 5, 0, 1, 0, dest.data(), 8), 4);
+  EXPECT_EQ(Slice(dest, 0, 4), Bytes({0xAB, 0, 0, 0}));
+  EXPECT_TRUE(GuardIntact(dest, 4));
+
+  // With nothing after the disk, the walk meets the end of the file.
+  OpenDisk(first.Build());
+  EXPECT_EQ(d88.ReadSector(5, 5, 0, 1, 0, dest.data(), 8), 0);
+}
+
+TEST_F(ReaderTest, SectorCutShortByTheEndOfTheFileReportsWhatArrived) {
+  const Bytes image = MinimalImage();
+  for (size_t cut : {0u, 1u, 100u, 255u}) {
+    OpenDisk(Slice(image, 0, 0x2C0 + cut));
+    Bytes dest = Guarded(256);
+    EXPECT_EQ(d88.ReadSector(0, 0, 0, 1, 1, dest.data(), 256), static_cast<int32_t>(cut));
+    EXPECT_EQ(Slice(dest, 0, cut), SectorData(0, 1, cut));
+    EXPECT_TRUE(GuardIntact(dest, cut)) << cut;
+    // A header cut short finds nothing.
+    OpenDisk(Slice(image, 0, 0x2B0 + cut % 16));
+    EXPECT_EQ(d88.ReadSector(0, 0, 0, 1, 1, dest.data(), 256), 0);
+  }
+}
+
+TEST_F(ReaderTest, ReadsAfterAShortReadStillDeliver) {
+  // The disk scan of a one-disk image ends with a short read; the stream
+  // must serve seeks and reads after it, as must a read cut short at the end.
+  OpenDisk(MinimalImage());
+  Bytes dest(256);
+  EXPECT_EQ(d88.ReadSector(0, 0, 0, 9, 1, dest.data(), 256), 0);
+  EXPECT_EQ(d88.ReadSector(0, 0, 0, 1, 1, dest.data(), 256), 256);
+  EXPECT_EQ(dest, SectorData(0, 1, 256));
+}
+
+// Records of 16 header bytes and no data, at positions 0, 1, 2, ...: only
+// position 2 says count 5, all others say 3, so the track's own rule (stop
+// where position == count - 1) never ends the walk after position 2.
+Bytes EndlessTrack(int32_t targetPosition) {
+  Disk d;
+  std::vector<Record>& records = d.tracks[0];
+  for (int32_t i = 0; i <= targetPosition; ++i) {
+    Record rec = MakeRecord(0, 0, i == targetPosition ? 1 : 2, 0, i == 2 ? 5 : 3, Bytes(i == targetPosition ? 4 : 0, 0x77));
+    records.push_back(rec);
+  }
+  return d.Build();
+}
+
+TEST_F(ReaderTest, WalkEndsAfterPosition65534) {
+  Bytes dest = Guarded(8);
+  OpenDisk(EndlessTrack(65534));
+  EXPECT_EQ(d88.ReadSector(0, 0, 0, 1, 0, dest.data(), 8), 4);
+  OpenDisk(EndlessTrack(65535));
+  EXPECT_EQ(d88.ReadSector(0, 0, 0, 1, 0, dest.data(), 8), 0);
+}
+
+TEST_F(ReaderTest, TrackCountOf65535IsWalkedToTheEnd) {
+  // An honest track of 65,535 records: the last one is still found.
+  Disk d;
+  for (int32_t i = 0; i < 65535; ++i) d.tracks[0].push_back(MakeRecord(0, 0, i == 65534 ? 1 : 2, 0, 65535, {}));
+  d.tracks[0].back().data = Bytes(3, 0x44);
+  OpenDisk(d.Build());
+  Bytes dest = Guarded(8);
+  EXPECT_EQ(d88.ReadSector(0, 0, 0, 1, 0, dest.data(), 8), 3);
+}
+
+// ---------------------------------------------------------------- ReadSectors
+
+TEST_F(ReaderTest, RunOverOneTrack) {
+  OpenDisk(Standard2HD(3).Build());
+  d88.SetSectorRange(1, 26);
+  Bytes dest = Guarded(26 * 256 + 16);
+  ASSERT_EQ(d88.ReadSectors(4, 2, 0, 1, 1, dest.data(), 26 * 256), 26 * 256);
+  for (int r = 1; r <= 26; ++r) EXPECT_EQ(Slice(dest, (r - 1) * 256, 256), SectorData(4, r, 256)) << r;
+  EXPECT_TRUE(GuardIntact(dest, 26 * 256));
+}
+
+// The IDs a run visits, (track, R) for each 256-byte piece, against a 2HD
+// image of 26 sectors a track.
+struct RunCase {
+  const char* what;
+  int32_t first, last;  // sector range
+  int32_t track, c, h, r, length;
+  int32_t expected;
+  std::vector<std::pair<int, int>> pieces;
+};
+
+void PrintTo(const RunCase& c, std::ostream* os) { *os << c.what; }
+
+class RunTest : public ReaderTest, public ::testing::WithParamInterface<RunCase> {};
+
+TEST_P(RunTest, StepsThroughTheExpectedSectors) {
+  const RunCase& rc = GetParam();
+  OpenDisk(Standard2HD(8).Build());
+  d88.SetSectorRange(rc.first, rc.last);
+  Bytes dest = Guarded(static_cast<size_t>(rc.length > 0 ? rc.length : 0) + 64);
+  ASSERT_EQ(d88.ReadSectors(rc.track, rc.c, rc.h, rc.r, 1, dest.data(), rc.length), rc.expected);
+  size_t at = 0;
+  for (const auto& [track, r] : rc.pieces) {
+    const size_t size = std::min<size_t>(256, dest.size() - at);
+    EXPECT_EQ(Slice(dest, at, std::min<size_t>(size, static_cast<size_t>(rc.length) - at)),
+              SectorData(track, r, std::min<size_t>(size, static_cast<size_t>(rc.length) - at)))
+        << "piece at " << at;
+    at += 256;
+  }
+  EXPECT_TRUE(GuardIntact(dest, std::min<size_t>(at, static_cast<size_t>(std::max(rc.length, 0)))));
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Steps, RunTest,
+    ::testing::Values(
+        RunCase{"default range steps to head 1", 1, 16, 10, 5, 0, 15, 1024, 1024, {{10, 15}, {10, 16}, {11, 1}, {11, 2}}},
+        RunCase{"head 1 steps to the next cylinder", 1, 16, 11, 5, 1, 16, 512, 512, {{11, 16}, {12, 1}}},
+        RunCase{"small range", 3, 4, 0, 0, 0, 3, 1536, 1536, {{0, 3}, {0, 4}, {1, 3}, {1, 4}, {2, 3}, {2, 4}}},
+        RunCase{"start above the last sector never steps", 1, 16, 2, 1, 0, 20, 10 * 256, 7 * 256,
+                {{2, 20}, {2, 21}, {2, 22}, {2, 23}, {2, 24}, {2, 25}, {2, 26}}},
+        RunCase{"last piece shrinks", 1, 26, 0, 0, 0, 1, 300, 300, {{0, 1}, {0, 2}}},
+        RunCase{"length 0", 1, 26, 0, 0, 0, 1, 0, 0, {}},
+        RunCase{"negative length", 1, 26, 0, 0, 0, 1, -256, 0, {}},
+        RunCase{"missing first sector", 1, 26, 0, 0, 0, 27, 256, 0, {}},
+        RunCase{"run off the last track", 1, 26, 15, 7, 1, 26, 512, 256, {{15, 26}}}),
+    [](const ::testing::TestParamInfo<RunCase>& info) {
+      std::string name;
+      for (const char* p = info.param.what; *p != '\0'; ++p) name += std::isalnum(static_cast<unsigned char>(*p)) ? *p : '_';
+      return name;
+    });
+
+TEST_F(ReaderTest, RunStopsAtAShortOrEmptySectorWithItsBytesInPlace) {
+  const struct {
+    const char* what;
+    size_t thirdSize;
+  } cases[] = {{"128 bytes", 128}, {"empty", 0}};
+  for (const auto& c : cases) {
+    Disk d;
+    d.tracks[0] = {Rec(1, 4, 256), Rec(2, 4, 256), Rec(3, 4, c.thirdSize), Rec(4, 4, 256)};
+    OpenDisk(d.Build());
+    Bytes dest = Guarded(1024);
+    EXPECT_EQ(d88.ReadSectors(0, 0, 0, 1, 1, dest.data(), 1024), 512) << c.what;
+    EXPECT_EQ(Slice(dest, 512, c.thirdSize), SectorData(0, 3, c.thirdSize)) << c.what;
+    EXPECT_TRUE(GuardIntact(dest, 512 + c.thirdSize)) << c.what;
+  }
+}
+
+TEST_F(ReaderTest, LongSectorGivesOnePieceAndTheNextIsFoundAfresh) {
+  Disk d;
+  d.tracks[0] = {Rec(1, 2, 300), Rec(2, 2, 256)};
+  OpenDisk(d.Build());
+  Bytes dest = Guarded(600);
+  ASSERT_EQ(d88.ReadSectors(0, 0, 0, 1, 1, dest.data(), 512), 512);
+  EXPECT_EQ(Slice(dest, 0, 256), SectorData(0, 1, 256));
+  EXPECT_EQ(Slice(dest, 256, 256), SectorData(0, 2, 256));
+  EXPECT_TRUE(GuardIntact(dest, 512));
+}
+
+TEST_F(ReaderTest, SizeCodesOutsideTheShiftableRangeReadNothing) {
+  Disk d;
+  d.tracks[0] = {MakeRecord(0, 0, 1, 24, 2, Bytes(64, 1)), MakeRecord(0, 0, 1, 0, 2, Bytes(128, 2))};
+  OpenDisk(d.Build());
+  Bytes dest = Guarded(256);
+  for (int32_t n : {-1, 24, 31, 32, INT32_MAX}) {
+    EXPECT_EQ(d88.ReadSectors(0, 0, 0, 1, n, dest.data(), 256), 0) << n;
+    EXPECT_TRUE(GuardIntact(dest, 0));
+  }
+  EXPECT_EQ(d88.ReadSectors(0, 0, 0, 1, 0, dest.data(), 128), 128);
+}
+
+TEST_F(ReaderTest, SizeCodeTwentyThreeReadsWholeLengthInOnePiece) {
+  Disk d;
+  d.tracks[0] = {MakeRecord(0, 0, 1, 23, 1, Bytes(1000, 9))};
+  OpenDisk(d.Build());
+  Bytes dest = Guarded(1200);
+  EXPECT_EQ(d88.ReadSectors(0, 0, 0, 1, 23, dest.data(), 1000), 1000);
+  EXPECT_EQ(d88.ReadSectors(0, 0, 0, 1, 23, dest.data(), 1100), 0);
+  EXPECT_TRUE(GuardIntact(dest, 1000));
+}
+
+}  // namespace

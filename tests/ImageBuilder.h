@@ -1,0 +1,122 @@
+// Builds D88 images in memory for tests, benchmarks, fuzz seeds and the
+// sample image. Everything is laid out exactly as written: counts, sizes and
+// track-table entries can be set to any value, honest or not.
+#ifndef TESTS_IMAGEBUILDER_H_
+#define TESTS_IMAGEBUILDER_H_
+
+#include <cstdint>
+#include <map>
+#include <string>
+#include <vector>
+
+#include "d88/D88Layout.h"
+
+namespace testimage {
+
+using Bytes = std::vector<uint8_t>;
+
+// Distinct, recognisable data for sector `r` of `track`: no two sectors of a
+// standard image share their first bytes, so a sector read from the wrong
+// place shows.
+inline Bytes SectorData(int track, int r, size_t size, int disk = 0) {
+  Bytes data(size);
+  for (size_t j = 0; j < size; ++j) {
+    data[j] = static_cast<uint8_t>((track * 131 + r * 17 + disk * 71 + static_cast<int>(j) * 3 + (j >> 8)) ^ 0x5A);
+  }
+  return data;
+}
+
+struct Record {
+  uint8_t c = 0, h = 0, r = 0, n = 1;
+  uint16_t count = 0;  // the track's sector count as this record states it
+  Bytes data;
+  int32_t dataSizeField = -1;  // written instead of data.size() when >= 0
+};
+
+inline Record MakeRecord(int c, int h, int r, int n, int count, Bytes data) {
+  Record rec;
+  rec.c = static_cast<uint8_t>(c);
+  rec.h = static_cast<uint8_t>(h);
+  rec.r = static_cast<uint8_t>(r);
+  rec.n = static_cast<uint8_t>(n);
+  rec.count = static_cast<uint16_t>(count);
+  rec.data = std::move(data);
+  return rec;
+}
+
+inline void PutLE16(uint8_t* p, uint32_t v) {
+  p[0] = static_cast<uint8_t>(v);
+  p[1] = static_cast<uint8_t>(v >> 8);
+}
+
+inline void PutLE32(uint8_t* p, uint32_t v) {
+  for (int i = 0; i < 4; ++i) p[i] = static_cast<uint8_t>(v >> (8 * i));
+}
+
+struct Disk {
+  std::string name;           // raw bytes, at most 16 are written
+  uint8_t mediaType = 0x20;   // 2HD
+  std::map<int, std::vector<Record>> tracks;  // laid out in track order
+  std::map<int, uint32_t> entryOverride;      // track-table entries to force
+  bool sizeOverridden = false;
+  uint32_t sizeOverride = 0;
+
+  void SetSize(uint32_t size) {
+    sizeOverridden = true;
+    sizeOverride = size;
+  }
+
+  Bytes Build() const {
+    Bytes out(kDiskHeaderSize, 0);
+    for (size_t i = 0; i < name.size() && i < static_cast<size_t>(kDiskNameSize); ++i) {
+      out[kDiskNameOffset + i] = static_cast<uint8_t>(name[i]);
+    }
+    out[kMediaTypeOffset] = mediaType;
+    for (const auto& [t, records] : tracks) {
+      PutLE32(&out[kTrackTableOffset + 4 * t], static_cast<uint32_t>(out.size()));
+      for (const Record& rec : records) {
+        uint8_t header[kSectorHeaderSize] = {};
+        header[kSectorCOffset] = rec.c;
+        header[kSectorHOffset] = rec.h;
+        header[kSectorROffset] = rec.r;
+        header[kSectorNOffset] = rec.n;
+        PutLE16(header + kSectorCountOffset, rec.count);
+        PutLE16(header + kDataSizeOffset,
+                rec.dataSizeField >= 0 ? static_cast<uint32_t>(rec.dataSizeField) : static_cast<uint32_t>(rec.data.size()));
+        out.insert(out.end(), header, header + kSectorHeaderSize);
+        out.insert(out.end(), rec.data.begin(), rec.data.end());
+      }
+    }
+    for (const auto& [t, entry] : entryOverride) PutLE32(&out[kTrackTableOffset + 4 * t], entry);
+    PutLE32(&out[kDiskSizeOffset], sizeOverridden ? sizeOverride : static_cast<uint32_t>(out.size()));
+    return out;
+  }
+};
+
+// The records of one honest track: sectors 1..sectors of size code n, each
+// stating the true count, with IDs C = track / 2, H = track % 2.
+inline std::vector<Record> StandardTrack(int track, int sectors, int n = 1, int disk = 0) {
+  std::vector<Record> records;
+  for (int r = 1; r <= sectors; ++r) {
+    records.push_back(MakeRecord(track >> 1, track & 1, r, n, sectors, SectorData(track, r, 128u << n, disk)));
+  }
+  return records;
+}
+
+// A 2HD disk: `cylinders` cylinders, two heads, 26 sectors of 256 bytes.
+inline Disk Standard2HD(int cylinders, const std::string& name = "SAMPLE", int disk = 0) {
+  Disk d;
+  d.name = name;
+  for (int t = 0; t < 2 * cylinders && t < kMaxTracks; ++t) d.tracks[t] = StandardTrack(t, 26, 1, disk);
+  return d;
+}
+
+inline Bytes Concat(const std::vector<Bytes>& parts) {
+  Bytes out;
+  for (const Bytes& p : parts) out.insert(out.end(), p.begin(), p.end());
+  return out;
+}
+
+}  // namespace testimage
+
+#endif  // TESTS_IMAGEBUILDER_H_

@@ -1,0 +1,43 @@
+// Files, folders and processes for tests.
+#ifndef TESTS_TESTUTIL_H_
+#define TESTS_TESTUTIL_H_
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+namespace testutil {
+
+// A fresh folder under the system's temporary directory, removed with all
+// its contents when the object goes.
+class TempDir {
+ public:
+  TempDir();
+  ~TempDir();
+  TempDir(const TempDir&) = delete;
+  TempDir& operator=(const TempDir&) = delete;
+  const std::string& path() const { return path_; }
+  std::string File(const std::string& name) const { return path_ + "/" + name; }
+
+ private:
+  std::string path_;
+};
+
+void WriteFile(const std::string& path, const std::vector<uint8_t>& bytes);
+// False when the file cannot be read.
+bool ReadFile(const std::string& path, std::vector<uint8_t>* bytes);
+bool Exists(const std::string& path);
+
+struct ProcessResult {
+  int exitCode = -1;  // -1 when the process did not exit normally
+  std::string out;
+  std::string err;
+};
+
+// Runs `program` with `args` (args[0] is the program's name as invoked) in
+// the folder `cwd`, with no standard input, capturing both output streams.
+ProcessResult RunProcess(const std::string& program, const std::vector<std::string>& args, const std::string& cwd);
+
+}  // namespace testutil
+
+#endif  // TESTS_TESTUTIL_H_

@@ -1,0 +1,76 @@
+#include "tool/Tool.h"
+
+#include <cerrno>
+#include <cstring>
+
+D88File g_d88;
+uint8_t g_buffer[kBufferSize];
+std::FILE* g_out = nullptr;
+
+namespace {
+
+// The extraction plan: 39 tracks of 26 sectors of 256 bytes, one track per
+// 6,656-byte slot of g_buffer. The last 2,560 bytes of the buffer are never
+// filled and are written as zeros.
+constexpr int32_t kFirstTrack = 72;
+constexpr int32_t kTrackCount = 39;
+constexpr int32_t kSectorsPerTrack = 26;
+constexpr int32_t kSizeCode = 1;
+constexpr int32_t kSlotSize = kSectorsPerTrack * (128 << kSizeCode);
+constexpr const char* kOutputName = "ADPCM";
+static_assert(kTrackCount * kSlotSize <= kBufferSize, "the plan must fit the buffer");
+
+// "ファイルをオープンできません." in Shift_JIS, whatever the locale.
+constexpr char kOpenFailedMessage[] =
+    "\x83\x74\x83\x40\x83\x43\x83\x8B\x82\xF0\x83\x49\x81\x5B\x83\x76\x83\x93\x82\xC5\x82\xAB"
+    "\x82\xDC\x82\xB9\x82\xF1\x2E\x0A";
+
+// Which step of writing an output file failed, and the system's reason.
+struct WriteError {
+  const char* step;  // null when the file was written and closed
+  int error;
+};
+
+// Creates (or truncates) `name` through g_out, writes `size` bytes in one
+// write and closes it.
+WriteError WriteOutput(const char* name, const uint8_t* data, size_t size) {
+  g_out = std::fopen(name, "wb");
+  if (g_out == nullptr) return {"create", errno};
+  WriteError result = {nullptr, 0};
+  if (size > 0 && std::fwrite(data, 1, size, g_out) != size) result = {"write", errno};
+  // A full disk may only show when the stream's buffer is flushed at close.
+  if (std::fclose(g_out) != 0 && result.step == nullptr) result = {"close", errno};
+  g_out = nullptr;
+  return result;
+}
+
+}  // namespace
+
+int RunAdpcm(int argc, char** argv) {
+  if (argc != 2) {
+    std::fprintf(stderr, "Usage: %s [d88file]\n", argc > 0 && argv[0] != nullptr ? argv[0] : "d88adpcm");
+    return 1;
+  }
+  if (!g_d88.Open(argv[1])) {
+    std::fputs(kOpenFailedMessage, stderr);
+    return 1;
+  }
+  // Nothing below is checked: a disk, track or sector that cannot be read
+  // leaves its part of the buffer zero.
+  g_d88.SelectDisk(0);
+  g_d88.SetSectorRange(1, kSectorsPerTrack);
+  for (int32_t i = 0; i < kTrackCount; ++i) {
+    const int32_t t = kFirstTrack + 2 * i;
+    g_d88.ReadSectors(t, t >> 1, t & 1, 1, kSizeCode, g_buffer + i * kSlotSize, kSlotSize);
+  }
+
+  std::printf("cutting ... %s\n", kOutputName);
+  // The progress line must be out before any failure message below.
+  std::fflush(stdout);
+  const WriteError failure = WriteOutput(kOutputName, g_buffer, sizeof g_buffer);
+  if (failure.step != nullptr) {
+    std::fprintf(stderr, "cannot %s %s: %s\n", failure.step, kOutputName, std::strerror(failure.error));
+    return 1;
+  }
+  return 0;
+}
