@@ -178,3 +178,24 @@ int32_t D88File::ReadSectors(int32_t track, int32_t c, int32_t h, int32_t r, int
   }
   return done;
 }
+
+int32_t D88File::ReadIds(int32_t track, uint8_t* dest, int32_t maxLength) {
+  const int64_t start = TrackStart(track);
+  if (start < 0 || maxLength < 4) return 0;
+
+  // C, H, R and N lie side by side in every header, in the listing's order.
+  static_assert(kSectorHOffset == kSectorCOffset + 1 && kSectorROffset == kSectorCOffset + 2 &&
+                    kSectorNOffset == kSectorCOffset + 3,
+                "ID bytes are copied as one block");
+  SeekTo(fp, start);
+  int32_t stored = 0;
+  for (int32_t i = 0; i < kMaxWalk && maxLength - stored >= 4; ++i) {
+    uint8_t header[kSectorHeaderSize];
+    if (!ReadExactly(fp, header, sizeof header)) break;
+    std::memcpy(dest + stored, header + kSectorCOffset, 4);
+    stored += 4;
+    SeekBy(fp, GetLE16(header + kDataSizeOffset));
+    if (i == GetLE16(header + kSectorCountOffset) - 1) break;
+  }
+  return stored;
+}

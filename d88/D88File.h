@@ -55,6 +55,21 @@ class D88File {
   int32_t ReadSectors(int32_t track, int32_t c, int32_t h, int32_t r, int32_t n, uint8_t* dest,
                       int32_t length);
 
+  // Lists the IDs of `track`'s records in file order: 4 bytes each, C, H, R,
+  // N. Returns the bytes stored, a multiple of 4 never above `maxLength`.
+  // Unlike a sector search, a record whose count is 0 is listed and walked
+  // past; the listing ends at the track's own last record, at a header cut
+  // short, when `dest` is full, or after 65,535 records.
+  int32_t ReadIds(int32_t track, uint8_t* dest, int32_t maxLength);
+
+  // Disks found by the last successful Open (0 after Open(nullptr)).
+  int32_t GetDiskCount() const { return diskCount; }
+  // The current disk's name: the `name` member itself, so it follows later
+  // selections. Empty when no disk has been selected or a selection failed.
+  const char* GetDiskName() const { return name; }
+  // The current disk's media type byte (0 to 255), or -1 when none is known.
+  int32_t GetMediaType() const { return mediaType; }
+
   // State, public for inspection; change it only through the operations
   // above. Sentinels instead of flags: diskSize 0 means no disk is current,
   // diskOffset 0xFFFFFFFF that a selection was cleared, mediaType -1 that no
