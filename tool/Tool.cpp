@@ -44,6 +44,12 @@ WriteError WriteOutput(const char* name, const uint8_t* data, size_t size) {
   return result;
 }
 
+void PrintProgress(const char* name) {
+  std::printf("cutting ... %s\n", name);
+  // The progress line must be out before any failure message that follows.
+  std::fflush(stdout);
+}
+
 }  // namespace
 
 int RunAdpcm(int argc, char** argv) {
@@ -64,13 +70,21 @@ int RunAdpcm(int argc, char** argv) {
     g_d88.ReadSectors(t, t >> 1, t & 1, 1, kSizeCode, g_buffer + i * kSlotSize, kSlotSize);
   }
 
-  std::printf("cutting ... %s\n", kOutputName);
-  // The progress line must be out before any failure message below.
-  std::fflush(stdout);
+  PrintProgress(kOutputName);
   const WriteError failure = WriteOutput(kOutputName, g_buffer, sizeof g_buffer);
   if (failure.step != nullptr) {
     std::fprintf(stderr, "cannot %s %s: %s\n", failure.step, kOutputName, std::strerror(failure.error));
     return 1;
   }
   return 0;
+}
+
+bool CutFile(const char* name, int32_t track, int32_t c, int32_t h, int32_t r, int32_t n, int32_t offset,
+             int32_t length) {
+  // Written so that nothing can overflow: length is known to be 0 or more
+  // before it is subtracted.
+  if (offset < 0 || length < 0 || offset > kBufferSize - length) return false;
+  if (g_d88.ReadSectors(track, c, h, r, n, g_buffer, offset + length) == 0) return false;
+  PrintProgress(name);
+  return WriteOutput(name, g_buffer + offset, static_cast<size_t>(length)).step == nullptr;
 }

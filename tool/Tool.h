@@ -26,4 +26,17 @@ extern std::FILE* g_out;
 // current directory. Prints its messages and returns the exit code.
 int RunAdpcm(int argc, char** argv);
 
+// Reads a run of sectors from the current disk of g_d88 (as ReadSectors,
+// from sector (c, h, r, n) of `track`, offset + length bytes) into the start
+// of g_buffer, then writes `length` bytes from g_buffer + offset to the file
+// `name`, created or truncated, printing the progress line first. A run that
+// delivers anything counts: the slice is cut from whatever g_buffer then
+// holds, earlier contents included.
+// False, with nothing read, printed or created, for a request outside the
+// buffer (offset or length negative, or offset + length > kBufferSize);
+// false, with nothing printed or created, when the run delivers nothing;
+// false when the file cannot be created, written or closed.
+bool CutFile(const char* name, int32_t track, int32_t c, int32_t h, int32_t r, int32_t n, int32_t offset,
+             int32_t length);
+
 #endif  // TOOL_TOOL_H_
