@@ -13,23 +13,12 @@ namespace {
 // match cannot make every lookup scan the whole file.
 constexpr int32_t kMaxWalk = 65535;
 
-// Requests carry 32-bit values; record bytes are taken as 0 to 255, so a
-// requested value outside that range never matches (it is not truncated).
-bool IdMatches(const uint8_t* header, int32_t c, int32_t h, int32_t r, int32_t n) {
-  return header[kSectorCOffset] == c && header[kSectorHOffset] == h &&
-         header[kSectorROffset] == r && header[kSectorNOffset] == n;
-}
-
 // Positions are plain 64-bit offsets: a walk may step past 4 GiB even though
-// the disk and track offsets it starts from are 32-bit. The results of seeks
-// are not consulted: a seek past the end succeeds and the next read is short,
-// and a seek also clears the end-of-file state left by a short read.
+// the disk and track offsets it starts from are 32-bit. The result of the
+// seek is not consulted: a seek past the end succeeds and the read after it
+// comes up short. Every read is preceded by a seek, which also clears the
+// end-of-file state that a short read leaves on the stream.
 void SeekTo(std::FILE* fp, int64_t position) { fseeko(fp, static_cast<off_t>(position), SEEK_SET); }
-void SeekBy(std::FILE* fp, int64_t distance) { fseeko(fp, static_cast<off_t>(distance), SEEK_CUR); }
-
-bool ReadExactly(std::FILE* fp, uint8_t* dest, size_t size) {
-  return std::fread(dest, 1, size, fp) == size;
-}
 
 }  // namespace
 
@@ -60,6 +49,11 @@ bool D88File::Open(const char* path) {
     return false;
   }
   fp = file;
+  // All reads go through the reader's own window, in blocks of kWindowSize:
+  // a stdio buffer would only add a copy, and glibc fills one by first
+  // reading up to a block boundary, which costs a second read per block.
+  std::setvbuf(fp, nullptr, _IONBF, 0);
+  ForgetReads();
 
   // Disks lie back to back, each found from the previous one's size field;
   // the first header that cannot be read in full ends the image. The sum is
@@ -69,8 +63,7 @@ bool D88File::Open(const char* path) {
   while (diskCount < kMaxDisks) {
     diskOffsets[diskCount] = offset;
     uint8_t header[kDiskHeaderSize];
-    SeekTo(fp, offset);
-    if (!ReadExactly(fp, header, sizeof header)) break;
+    if (Fetch(offset, header, kDiskHeaderSize) < kDiskHeaderSize) break;
     offset += GetLE32(header + kDiskSizeOffset);
     ++diskCount;
   }
@@ -79,6 +72,7 @@ bool D88File::Open(const char* path) {
 
 bool D88File::SelectDisk(int32_t index) {
   if (fp == nullptr) return false;
+  ForgetReads();
 
   diskOffset = 0xFFFFFFFFu;
   mediaType = -1;
@@ -89,8 +83,7 @@ bool D88File::SelectDisk(int32_t index) {
   // Open read this header in full; if it no longer can be (the file shrank
   // since), the disk stays cleared rather than half described.
   uint8_t header[kDiskHeaderSize];
-  SeekTo(fp, diskOffsets[index]);
-  if (!ReadExactly(fp, header, sizeof header)) return false;
+  if (Fetch(diskOffsets[index], header, kDiskHeaderSize) < kDiskHeaderSize) return false;
 
   diskOffset = diskOffsets[index];
   for (int32_t t = 0; t < kMaxTracks; ++t) {
@@ -122,43 +115,103 @@ int64_t D88File::TrackStart(int32_t track) const {
   return static_cast<uint32_t>(diskOffset + entry);
 }
 
+int32_t D88File::Fetch(int64_t position, uint8_t* dest, int32_t size) {
+  if (size <= 0) return 0;
+  const bool inWindow = position >= windowStart && (position + size <= windowStart + windowLength || windowAtEnd);
+  if (!inWindow) {
+    if (size > kWindowSize) {
+      SeekTo(fp, position);
+      return static_cast<int32_t>(std::fread(dest, 1, static_cast<size_t>(size), fp));
+    }
+    SeekTo(fp, position);
+    windowStart = position;
+    windowLength = static_cast<int32_t>(std::fread(window, 1, kWindowSize, fp));
+    windowAtEnd = windowLength < kWindowSize;
+  }
+  // Past the window's end lies the end of the file: a short read.
+  const int64_t available = windowStart + windowLength - position;
+  const int32_t delivered = available < size ? static_cast<int32_t>(available > 0 ? available : 0) : size;
+  if (delivered > 0) std::memcpy(dest, window + (position - windowStart), static_cast<size_t>(delivered));
+  return delivered;
+}
+
+void D88File::ForgetReads() {
+  windowStart = 0;
+  windowLength = 0;
+  windowAtEnd = false;
+  search.track = -1;
+}
+
+void D88File::StartSearch(int32_t track, int32_t c, int32_t h, int32_t n) {
+  search.track = track;
+  search.c = c;
+  search.h = h;
+  search.n = n;
+  for (int64_t& at : search.dataAt) at = -1;
+  search.next = TrackStart(track);
+  search.position = 0;
+  // Requests carry 32-bit values and record bytes are taken as 0 to 255, so
+  // a value outside that range matches nothing (it is not truncated to a
+  // byte): there is nothing to walk for.
+  const bool byteIds = c >= 0 && c <= 255 && h >= 0 && h <= 255 && n >= 0 && n <= 255;
+  search.ended = search.next < 0 || !byteIds;
+}
+
+void D88File::StepSearch() {
+  uint8_t header[kSectorHeaderSize];
+  if (Fetch(search.next, header, kSectorHeaderSize) < kSectorHeaderSize) {
+    search.ended = true;
+    return;
+  }
+  // Every record repeats its track's count and the walk trusts each one
+  // afresh; a count of 0 ends the search before the ID is even compared.
+  const int32_t count = GetLE16(header + kSectorCountOffset);
+  if (count == 0) {
+    search.ended = true;
+    return;
+  }
+  const uint16_t dataSize = GetLE16(header + kDataSizeOffset);
+  const uint8_t r = header[kSectorROffset];
+  // Only the first record of an ID counts; later duplicates are never read.
+  if (header[kSectorCOffset] == search.c && header[kSectorHOffset] == search.h &&
+      header[kSectorNOffset] == search.n && search.dataAt[r] < 0) {
+    search.dataAt[r] = search.next + kSectorHeaderSize;
+    search.dataSize[r] = dataSize;
+  }
+  // The record's own size decides where the next one starts, not 128 << N.
+  search.next += kSectorHeaderSize + dataSize;
+  // Equality only: a count not above the position never stops the walk.
+  if (search.position == count - 1 || ++search.position == kMaxWalk) search.ended = true;
+}
+
+int32_t D88File::FindSector(int32_t track, int32_t c, int32_t h, int32_t r, int32_t n, uint8_t* dest,
+                            int32_t maxLength) {
+  if (track != search.track || c != search.c || h != search.h || n != search.n) StartSearch(track, c, h, n);
+  if (r < 0 || r > 255) return 0;
+  while (search.dataAt[r] < 0 && !search.ended) StepSearch();
+  if (search.dataAt[r] < 0) return 0;
+  const int32_t length = search.dataSize[r] < maxLength ? search.dataSize[r] : maxLength;
+  // If the file ends inside the data, only what arrived is reported.
+  return Fetch(search.dataAt[r], dest, length);
+}
+
 int32_t D88File::ReadSector(int32_t track, int32_t c, int32_t h, int32_t r, int32_t n,
                             uint8_t* dest, int32_t maxLength) {
   if (maxLength < 0) return 0;
-  const int64_t start = TrackStart(track);
-  if (start < 0) return 0;
-
-  SeekTo(fp, start);
-  for (int32_t i = 0; i < kMaxWalk; ++i) {
-    uint8_t header[kSectorHeaderSize];
-    if (!ReadExactly(fp, header, sizeof header)) return 0;
-    // Every record repeats its track's count and the walk trusts each one
-    // afresh; a count of 0 ends the search before the ID is even compared.
-    const int32_t count = GetLE16(header + kSectorCountOffset);
-    if (count == 0) return 0;
-    const int32_t dataSize = GetLE16(header + kDataSizeOffset);
-    if (IdMatches(header, c, h, r, n)) {
-      const int32_t length = dataSize < maxLength ? dataSize : maxLength;
-      // The record's own size decides, not 128 << N. If the file ends inside
-      // the data, only what arrived is reported.
-      return static_cast<int32_t>(std::fread(dest, 1, static_cast<size_t>(length), fp));
-    }
-    SeekBy(fp, dataSize);
-    // Equality only: a count not above the position never stops the walk.
-    if (i == count - 1) return 0;
-  }
-  return 0;
+  ForgetReads();
+  return FindSector(track, c, h, r, n, dest, maxLength);
 }
 
 int32_t D88File::ReadSectors(int32_t track, int32_t c, int32_t h, int32_t r, int32_t n,
                              uint8_t* dest, int32_t length) {
   // 128 << n must stay a positive 32-bit value.
   if (n < 0 || n > 23) return 0;
+  ForgetReads();
   int32_t piece = 128 << n;
   int32_t done = 0;
   while (done < length) {
     if (length - done < piece) piece = length - done;
-    const int32_t got = ReadSector(track, c, h, r, n, dest + done, piece);
+    const int32_t got = FindSector(track, c, h, r, n, dest + done, piece);
     if (got < piece) return done;
     done += piece;
     // A sector was found, so c, h and r are byte values here and the steps
@@ -187,14 +240,16 @@ int32_t D88File::ReadIds(int32_t track, uint8_t* dest, int32_t maxLength) {
   static_assert(kSectorHOffset == kSectorCOffset + 1 && kSectorROffset == kSectorCOffset + 2 &&
                     kSectorNOffset == kSectorCOffset + 3,
                 "ID bytes are copied as one block");
-  SeekTo(fp, start);
+  ForgetReads();
+  int64_t next = start;
   int32_t stored = 0;
   for (int32_t i = 0; i < kMaxWalk && maxLength - stored >= 4; ++i) {
     uint8_t header[kSectorHeaderSize];
-    if (!ReadExactly(fp, header, sizeof header)) break;
+    if (Fetch(next, header, kSectorHeaderSize) < kSectorHeaderSize) break;
     std::memcpy(dest + stored, header + kSectorCOffset, 4);
     stored += 4;
-    SeekBy(fp, GetLE16(header + kDataSizeOffset));
+    next += kSectorHeaderSize + GetLE16(header + kDataSizeOffset);
+    // Unlike the sector search, a count of 0 does not end the listing.
     if (i == GetLE16(header + kSectorCountOffset) - 1) break;
   }
   return stored;

@@ -89,6 +89,43 @@ class D88File {
   // File offset of the first record of `track`, or -1 when the track cannot
   // be read: no file, index out of range, entry 0 or beyond the disk's size.
   int64_t TrackStart(int32_t track) const;
+
+  // Copies up to `size` bytes at file offset `position` into `dest` and
+  // returns how many arrived (fewer only where the file ends). Reads go
+  // through `window`, a copy of the file around the last position read, so
+  // that walking a track costs one read instead of a seek per record.
+  int32_t Fetch(int64_t position, uint8_t* dest, int32_t size);
+  // Every public operation starts afresh: the window and the search state
+  // are trusted only within one call, so a file that changes between calls
+  // is read as it is now.
+  void ForgetReads();
+
+  // The sector search. One walk of a track serves every sector sought in
+  // it: the walk's stop rules do not depend on the ID sought, so the first
+  // record of each R (with the sought C, H and N) is noted as the walk
+  // passes it, and the walk goes on only when a sector not yet seen is
+  // asked for. A run of k sectors thus reads each header once, not k times.
+  void StartSearch(int32_t track, int32_t c, int32_t h, int32_t n);
+  void StepSearch();
+  int32_t FindSector(int32_t track, int32_t c, int32_t h, int32_t r, int32_t n, uint8_t* dest,
+                     int32_t maxLength);
+
+  static constexpr int32_t kWindowSize = 8192;
+  uint8_t window[kWindowSize] = {};
+  int64_t windowStart = 0;
+  int32_t windowLength = 0;
+  bool windowAtEnd = false;  // the window reaches the end of the file
+
+  struct Search {
+    int32_t track = -1;  // -1: no search under way
+    int32_t c = 0, h = 0, n = 0;
+    int64_t next = 0;       // file offset of the next header to walk
+    int32_t position = 0;   // that header's position in the track
+    bool ended = true;      // the walk has met one of its stop rules
+    int64_t dataAt[256] = {};     // by R: file offset of the data, or -1 when not yet seen
+    uint16_t dataSize[256] = {};  // by R: the record's data size
+  };
+  Search search;
 };
 
 #endif  // D88_D88FILE_H_

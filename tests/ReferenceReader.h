@@ -1,0 +1,118 @@
+// A plain model of the reader for differential tests: the image is a byte
+// array in memory, and every sector lookup walks its track from the first
+// record, exactly as the format's rules read. D88File must give the same
+// results and the same bytes for every call.
+#ifndef TESTS_REFERENCEREADER_H_
+#define TESTS_REFERENCEREADER_H_
+
+#include <cstdint>
+#include <cstring>
+#include <vector>
+
+#include "d88/D88Layout.h"
+
+class ReferenceReader {
+ public:
+  explicit ReferenceReader(const std::vector<uint8_t>& file) : file_(file) {
+    uint32_t offset = 0;
+    while (diskCount < kMaxDisks) {
+      uint8_t header[kDiskHeaderSize];
+      if (Read(offset, header, kDiskHeaderSize) < kDiskHeaderSize) break;
+      diskOffsets[diskCount++] = offset;
+      offset += GetLE32(header + kDiskSizeOffset);
+    }
+  }
+
+  bool SelectDisk(int32_t index) {
+    diskSize = 0;
+    if (index < 0 || index >= diskCount) return false;
+    uint8_t header[kDiskHeaderSize];
+    Read(diskOffsets[index], header, kDiskHeaderSize);
+    diskOffset = diskOffsets[index];
+    for (int32_t t = 0; t < kMaxTracks; ++t) trackOffsets[t] = GetLE32(header + kTrackTableOffset + 4 * t);
+    diskSize = GetLE32(header + kDiskSizeOffset);
+    return true;
+  }
+
+  int32_t ReadSector(int32_t track, int32_t c, int32_t h, int32_t r, int32_t n, uint8_t* dest, int32_t maxLength) const {
+    if (maxLength < 0 || track < 0 || track >= kMaxTracks) return 0;
+    if (trackOffsets[track] == 0 || trackOffsets[track] > diskSize) return 0;
+    int64_t at = static_cast<uint32_t>(diskOffset + trackOffsets[track]);
+    for (int32_t i = 0; i < 65535; ++i) {
+      uint8_t header[kSectorHeaderSize];
+      if (Read(at, header, kSectorHeaderSize) < kSectorHeaderSize) return 0;
+      at += kSectorHeaderSize;
+      const int32_t count = GetLE16(header + kSectorCountOffset);
+      if (count == 0) return 0;
+      const int32_t size = GetLE16(header + kDataSizeOffset);
+      if (header[0] == c && header[1] == h && header[2] == r && header[3] == n) {
+        return Read(at, dest, size < maxLength ? size : maxLength);
+      }
+      at += size;
+      if (i == count - 1) return 0;
+    }
+    return 0;
+  }
+
+  int32_t ReadSectors(int32_t track, int32_t c, int32_t h, int32_t r, int32_t n, uint8_t* dest, int32_t length) const {
+    if (n < 0 || n > 23) return 0;
+    int32_t piece = 128 << n;
+    int32_t done = 0;
+    while (done < length) {
+      if (length - done < piece) piece = length - done;
+      if (ReadSector(track, c, h, r, n, dest + done, piece) < piece) return done;
+      done += piece;
+      if (r == lastSector) {
+        ++track;
+        if (h == 0) {
+          h = 1;
+        } else {
+          h = 0;
+          ++c;
+        }
+        r = firstSector;
+      } else {
+        ++r;
+      }
+    }
+    return done;
+  }
+
+  int32_t ReadIds(int32_t track, uint8_t* dest, int32_t maxLength) const {
+    if (track < 0 || track >= kMaxTracks) return 0;
+    if (trackOffsets[track] == 0 || trackOffsets[track] > diskSize) return 0;
+    int64_t at = static_cast<uint32_t>(diskOffset + trackOffsets[track]);
+    int32_t stored = 0;
+    for (int32_t i = 0; i < 65535 && 4 * (i + 1) <= maxLength; ++i) {
+      uint8_t header[kSectorHeaderSize];
+      if (Read(at, header, kSectorHeaderSize) < kSectorHeaderSize) break;
+      std::memcpy(dest + 4 * i, header, 4);
+      stored += 4;
+      at += kSectorHeaderSize + GetLE16(header + kDataSizeOffset);
+      if (i == GetLE16(header + kSectorCountOffset) - 1) break;
+    }
+    return stored;
+  }
+
+  int32_t diskCount = 0;
+  int32_t firstSector = 1;
+  int32_t lastSector = 16;
+  uint32_t diskOffsets[kMaxDisks] = {};
+  uint32_t diskSize = 0;
+  uint32_t diskOffset = 0;
+  uint32_t trackOffsets[kMaxTracks] = {};
+
+ private:
+  // Bytes at `at`, as many as the file holds, like a seek and a read.
+  int32_t Read(int64_t at, uint8_t* dest, int32_t size) const {
+    if (size <= 0 || at >= static_cast<int64_t>(file_.size())) return 0;
+    const int64_t available = static_cast<int64_t>(file_.size()) - at;
+    const int32_t got = available < size ? static_cast<int32_t>(available) : size;
+    std::memcpy(dest, file_.data() + at, static_cast<size_t>(got));
+    return got;
+  }
+
+  const std::vector<uint8_t>& file_;
+};
+
+#endif  // TESTS_REFERENCEREADER_H_
