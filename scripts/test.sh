@@ -7,7 +7,7 @@ cd "$(dirname "$0")/.."
 bash scripts/setup.sh
 
 build=build
-flags=()
+flags=(-DD88_BUILD_BENCH=ON)
 if [ "${SANITIZE:-0}" = 1 ]; then
   build=build-asan
   flags+=(-DD88_SANITIZE=ON -DCMAKE_BUILD_TYPE=Debug)

@@ -1,0 +1,50 @@
+#!/usr/bin/env bash
+# Prints d88adpcm's cost beside the lower-bound program's on the sample 2HD
+# image, side by side in one run: median wall time of a paired, interleaved
+# run, system calls, bytes read from the image, instructions for the whole
+# process. Then the scaling benchmarks. Run by hand: bash bench/compare.sh
+set -euo pipefail
+cd "$(dirname "$0")/.."
+root=$(pwd)
+bash scripts/setup.sh
+for tool in strace valgrind; do
+  command -v "$tool" >/dev/null || { apt-get update -qq && apt-get install -y -qq "$tool" >/dev/null; }
+done
+
+build="$root/build-bench"
+cmake -S . -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Release -DD88_BUILD_BENCH=ON >/dev/null
+cmake --build "$build" >/dev/null
+
+work=$(mktemp -d)
+trap 'rm -rf "$work"' EXIT
+cd "$work"
+"$build/tests/make_sample" sample.d88
+tool="$build/tool/d88adpcm"
+lower="$build/bench/lower_bound"
+# Both must write the same ADPCM for the comparison to mean anything.
+"$tool" sample.d88 >/dev/null && mv ADPCM ADPCM.tool
+"$lower" sample.d88 >/dev/null && cmp ADPCM ADPCM.tool
+
+syscalls() { strace -f -c -o s.txt "$1" sample.d88 >/dev/null; awk '/ total$/ {print $(NF-2)}' s.txt; }
+# Bytes that read/pread calls returned on the image's descriptor.
+bytes_read() {
+  strace -e trace=openat,read,pread64 -o r.txt "$1" sample.d88 >/dev/null
+  awk '/openat\(.*"sample.d88"/ {fd=$NF} fd!="" && /^(read|pread64)\(/ {split($0,a,"("); split(a[2],b,","); if (b[1]==fd) {n=$NF; if (n>0) sum+=n}} END {print sum+0}' r.txt
+}
+instructions() {
+  valgrind --tool=callgrind --callgrind-out-file=cg.out "$1" sample.d88 2>&1 >/dev/null | awk '/Collected/ {print $NF}'
+}
+
+read -r wall_tool wall_lower wall_ratio < <("$build/bench/paired_time" 301 sample.d88 "$tool" "$lower")
+s_tool=$(syscalls "$tool"); s_lower=$(syscalls "$lower")
+b_tool=$(bytes_read "$tool"); b_lower=$(bytes_read "$lower")
+i_tool=$(instructions "$tool"); i_lower=$(instructions "$lower")
+ratio() { awk -v a="$1" -v b="$2" 'BEGIN {printf "%.2f", a / b}'; }
+
+printf '%-34s %14s %14s %8s\n' "sample 2HD image (77 cylinders)" "d88adpcm" "lower bound" "ratio"
+printf '%-34s %14s %14s %8s\n' "wall time, median of 301 pairs (us)" "$wall_tool" "$wall_lower" "$wall_ratio"
+printf '%-34s %14s %14s %8s\n' "system calls" "$s_tool" "$s_lower" "$(ratio "$s_tool" "$s_lower")"
+printf '%-34s %14s %14s %8s\n' "bytes read from the image" "$b_tool" "$b_lower" "$(ratio "$b_tool" "$b_lower")"
+printf '%-34s %14s %14s %8s\n' "instructions (callgrind)" "$i_tool" "$i_lower" "$(ratio "$i_tool" "$i_lower")"
+echo
+"$build/bench/d88_bench" --benchmark_min_time=0.2
