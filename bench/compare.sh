@@ -25,7 +25,8 @@ lower="$build/bench/lower_bound"
 "$tool" sample.d88 >/dev/null && mv ADPCM ADPCM.tool
 "$lower" sample.d88 >/dev/null && cmp ADPCM ADPCM.tool
 
-syscalls() { strace -f -c -o s.txt "$1" sample.d88 >/dev/null; awk '/ total$/ {print $(NF-2)}' s.txt; }
+syscalls() { strace -f -c -o s.txt "$1" sample.d88 >/dev/null; awk '/ total$/ {print $4}' s.txt; }
+syscalls_of() { strace -f -c -o s.txt "$tool" "$1" >/dev/null; awk '/ total$/ {print $4}' s.txt; }
 # Bytes that read/pread calls returned on the image's descriptor.
 bytes_read() {
   strace -e trace=openat,read,pread64 -o r.txt "$1" sample.d88 >/dev/null
@@ -46,5 +47,26 @@ printf '%-34s %14s %14s %8s\n' "wall time, median of 301 pairs (us)" "$wall_tool
 printf '%-34s %14s %14s %8s\n' "system calls" "$s_tool" "$s_lower" "$(ratio "$s_tool" "$s_lower")"
 printf '%-34s %14s %14s %8s\n' "bytes read from the image" "$b_tool" "$b_lower" "$(ratio "$b_tool" "$b_lower")"
 printf '%-34s %14s %14s %8s\n' "instructions (callgrind)" "$i_tool" "$i_lower" "$(ratio "$i_tool" "$i_lower")"
+
+# The slowest image the walk bound allows, beside the sample: every planned
+# track walks 65,535 records. The sparse one is a 537 MB file: WORST_SPARSE=1.
+median_ms() {
+  local image=$1 runs=$2 times=()
+  for _ in $(seq "$runs"); do
+    local start end
+    start=$(date +%s%N); "$tool" "$image" >/dev/null; end=$(date +%s%N)
+    times+=($(( (end - start) / 1000 )))
+  done
+  printf '%s\n' "${times[@]}" | sort -n | awk '{a[NR]=$1} END {printf "%.1f", a[int((NR+1)/2)] / 1000}'
+}
+"$build/bench/make_worst" dense worst-dense.d88
+echo
+printf '%-44s %12s %14s\n' "d88adpcm on" "wall (ms)" "system calls"
+printf '%-44s %12s %14s\n' "the sample image (1.1 MB)" "$(median_ms sample.d88 21)" "$s_tool"
+printf '%-44s %12s %14s\n' "worst case, dense (1 MB)" "$(median_ms worst-dense.d88 21)" "$(syscalls_of worst-dense.d88)"
+if [ "${WORST_SPARSE:-0}" = 1 ]; then
+  "$build/bench/make_worst" sparse worst-sparse.d88
+  printf '%-44s %12s %14s\n' "worst case, sparse (537 MB)" "$(median_ms worst-sparse.d88 3)" "$(syscalls_of worst-sparse.d88)"
+fi
 echo
 "$build/bench/d88_bench" --benchmark_min_time=0.2
