@@ -1,19 +1,34 @@
-// make_sample PATH: writes a well-formed 2HD D88 image (77 cylinders, two
+// make_sample [--damaged] PATH: writes a 2HD D88 image (77 cylinders, two
 // heads, 26 sectors of 256 bytes) whose sector data is a recognisable
-// pattern, for trying d88adpcm without an image of one's own.
+// pattern, for trying the tools without an image of one's own. --damaged
+// plants the faults a worn or badly copied disk shows: a missing sector on
+// track 80, records out of order on track 82, a short sector on track 90
+// and an absent track 100.
 #include <cstdio>
+#include <cstring>
 
 #include "tests/ImageBuilder.h"
 
 int main(int argc, char** argv) {
-  if (argc != 2) {
-    std::fprintf(stderr, "Usage: %s OUTPUT.d88\n", argc > 0 ? argv[0] : "make_sample");
+  const bool damaged = argc == 3 && std::strcmp(argv[1], "--damaged") == 0;
+  if (argc != 2 && !damaged) {
+    std::fprintf(stderr, "Usage: %s [--damaged] OUTPUT.d88\n", argc > 0 ? argv[0] : "make_sample");
     return 1;
   }
-  const testimage::Bytes image = testimage::Standard2HD(77, "SAMPLE").Build();
-  std::FILE* f = std::fopen(argv[1], "wb");
+  const char* path = argv[argc - 1];
+  testimage::Disk disk = testimage::Standard2HD(77, damaged ? "DAMAGED" : "SAMPLE");
+  if (damaged) {
+    auto& t80 = disk.tracks[80];
+    t80.erase(t80.begin() + 12);
+    for (auto& rec : t80) rec.count = 25;
+    std::swap(disk.tracks[82][3], disk.tracks[82][4]);
+    disk.tracks[90][20].data.resize(128);
+    disk.tracks.erase(100);
+  }
+  const testimage::Bytes image = disk.Build();
+  std::FILE* f = std::fopen(path, "wb");
   if (f == nullptr || std::fwrite(image.data(), 1, image.size(), f) != image.size() || std::fclose(f) != 0) {
-    std::perror(argv[1]);
+    std::perror(path);
     return 1;
   }
   return 0;
