@@ -71,6 +71,45 @@ std::vector<std::pair<std::string, Bytes>> Images() {
   return out;
 }
 
+// A reader query as the reader target decodes it: kind (0 sector, 1 run,
+// 2 listing), track, honest IDs (C = track / 2, H = track % 2), R, N and a
+// length of hi * 256 + lo bytes.
+Bytes Query(uint8_t kind, uint8_t track, uint8_t r, uint8_t n, uint8_t hi, uint8_t lo) {
+  return {kind, track, 1, r, n, 0, hi, lo};
+}
+
+// Reader arguments: a sector range, four queries spent on disk -1, then the
+// queries for disk 0.
+Bytes ReaderArgs(uint8_t first, uint8_t last, const std::vector<Bytes>& queries) {
+  Bytes args = {1, first, last};
+  for (int i = 0; i < 4; ++i) {
+    const Bytes spent = Query(0, 0, 0, 0, 0, 0);
+    args.insert(args.end(), spent.begin(), spent.end());
+  }
+  for (const Bytes& q : queries) args.insert(args.end(), q.begin(), q.end());
+  args.resize(64, 0);
+  return args;
+}
+
+// Images for paths that need both an image and arguments aimed at it.
+std::vector<std::pair<std::string, Bytes>> AimedReaderSeeds() {
+  std::vector<std::pair<std::string, Bytes>> out;
+  // A run from head 1 over to head 0 of the next cylinder, range 1 to 4.
+  Disk cross;
+  cross.tracks[1] = StandardTrack(1, 4);
+  cross.tracks[2] = StandardTrack(2, 4);
+  out.emplace_back("cross-cylinder", Concat({ReaderArgs(1, 4, {Query(1, 1, 1, 1, 8, 0)}), cross.Build()}));
+  // A sector longer than the reader's 8 KiB window.
+  Disk large;
+  large.tracks[72] = {MakeRecord(36, 0, 1, 3, 1, Bytes(10000, 0x5A))};
+  out.emplace_back("large-sector", Concat({ReaderArgs(1, 26, {Query(0, 72, 1, 3, 40, 0)}), large.Build()}));
+  // The plan's own reads on the 2HD image.
+  out.emplace_back("plan", Concat({ReaderArgs(1, 26, {Query(1, 72, 1, 1, 26, 0), Query(2, 74, 0, 0, 1, 0),
+                                                      Query(0, 76, 26, 1, 1, 0)}),
+                                   SmallHD().Build()}));
+  return out;
+}
+
 void Write(const std::string& path, const Bytes& prefix, const Bytes& image) {
   std::FILE* f = std::fopen(path.c_str(), "wb");
   if (f == nullptr) {
@@ -91,14 +130,9 @@ int main(int argc, char** argv) {
   }
   const std::string dir = argv[1];
   for (const char* sub : {"", "/reader", "/extract", "/cutfile"}) mkdir((dir + sub).c_str(), 0755);
-  // Argument prefixes: all zero, and one aimed at track 72 (C 36, H 0, R 1,
-  // N 1) of disk 0 with the 2HD range.
+  // Argument prefixes: all zero, and one aimed at the plan's first track.
   const Bytes readerArgs(64, 0);
-  Bytes aimed(64, 0);
-  for (size_t i = 0; i + 8 < aimed.size(); i += 8) {
-    const uint8_t query[] = {1, 72, 1, 1, 1, 0, 26, 0};
-    std::copy(query, query + 8, aimed.begin() + static_cast<std::ptrdiff_t>(i));
-  }
+  const Bytes aimed = ReaderArgs(1, 26, {Query(1, 72, 1, 1, 26, 0), Query(2, 72, 0, 0, 1, 0)});
   Bytes cutArgs = {0, 26, 26, 72, 36, 0, 1, 1, 2, 2, 0, 2, 4, 0};
   cutArgs.resize(32, 0);
   for (const auto& [name, image] : Images()) {
@@ -107,5 +141,6 @@ int main(int argc, char** argv) {
     Write(dir + "/extract/" + name, {}, image);
     Write(dir + "/cutfile/" + name, cutArgs, image);
   }
+  for (const auto& [name, input] : AimedReaderSeeds()) Write(dir + "/reader/" + name, {}, input);
   return 0;
 }
