@@ -119,11 +119,9 @@ int32_t D88File::Fetch(int64_t position, uint8_t* dest, int32_t size) {
   if (size <= 0) return 0;
   const bool inWindow = position >= windowStart && (position + size <= windowStart + windowLength || windowAtEnd);
   if (!inWindow) {
-    if (size > kWindowSize) {
-      SeekTo(fp, position);
-      return static_cast<int32_t>(std::fread(dest, 1, static_cast<size_t>(size), fp));
-    }
     SeekTo(fp, position);
+    // A sector longer than the window goes straight to the caller.
+    if (size > kWindowSize) return static_cast<int32_t>(std::fread(dest, 1, static_cast<size_t>(size), fp));
     windowStart = position;
     windowLength = static_cast<int32_t>(std::fread(window, 1, kWindowSize, fp));
     windowAtEnd = windowLength < kWindowSize;

@@ -1,11 +1,13 @@
 #include "tool/Listing.h"
 
+#include "tool/Tool.h"
+
 namespace {
 
 // A track holds at most 65,535 records, 4 ID bytes each.
 uint8_t g_ids[65535 * 4];
 // One track of the extraction plan.
-uint8_t g_track[26 * 256];
+uint8_t g_track[kPlanSlotSize];
 
 // Names are raw bytes: printable ASCII and bytes above 0x7F (Shift_JIS text)
 // pass through; control characters, quote and backslash are escaped so that
@@ -62,15 +64,15 @@ void ListImage(D88File& d88, std::FILE* out) {
   }
 
   // What d88adpcm would make of each disk were it the first: the same reads.
-  d88.SetSectorRange(1, 26);
+  d88.SetSectorRange(1, kPlanSectors);
   for (int32_t disk = 0; disk < disks; ++disk) {
     d88.SelectDisk(disk);
-    std::fprintf(out, "disk %d: d88adpcm tracks 72-148: ", disk);
+    std::fprintf(out, "disk %d: d88adpcm tracks %d-%d: ", disk, PlannedTrack(0), PlannedTrack(kPlanTracks - 1));
     int32_t holes = 0;
-    for (int32_t t = 72; t <= 148; t += 2) {
-      const int32_t sectors = d88.ReadSectors(t, t >> 1, t & 1, 1, 1, g_track, sizeof g_track) / 256;
-      if (sectors == 26) continue;
-      std::fprintf(out, "%s%d (%d of 26)", holes == 0 ? "incomplete: " : ", ", t, sectors);
+    for (int32_t i = 0; i < kPlanTracks; ++i) {
+      const int32_t sectors = ReadPlannedTrack(d88, i, g_track) / (kPlanSlotSize / kPlanSectors);
+      if (sectors == kPlanSectors) continue;
+      std::fprintf(out, "%s%d (%d of %d)", holes == 0 ? "incomplete: " : ", ", PlannedTrack(i), sectors, kPlanSectors);
       ++holes;
     }
     std::fputs(holes == 0 ? "complete\n" : "\n", out);

@@ -9,16 +9,7 @@ std::FILE* g_out = nullptr;
 
 namespace {
 
-// The extraction plan: 39 tracks of 26 sectors of 256 bytes, one track per
-// 6,656-byte slot of g_buffer. The last 2,560 bytes of the buffer are never
-// filled and are written as zeros.
-constexpr int32_t kFirstTrack = 72;
-constexpr int32_t kTrackCount = 39;
-constexpr int32_t kSectorsPerTrack = 26;
-constexpr int32_t kSizeCode = 1;
-constexpr int32_t kSlotSize = kSectorsPerTrack * (128 << kSizeCode);
 constexpr const char* kOutputName = "ADPCM";
-static_assert(kTrackCount * kSlotSize <= kBufferSize, "the plan must fit the buffer");
 
 // "ファイルをオープンできません." in Shift_JIS, whatever the locale.
 constexpr char kOpenFailedMessage[] =
@@ -52,6 +43,11 @@ void PrintProgress(const char* name) {
 
 }  // namespace
 
+int32_t ReadPlannedTrack(D88File& d88, int32_t i, uint8_t* slot) {
+  const int32_t t = PlannedTrack(i);
+  return d88.ReadSectors(t, t >> 1, t & 1, 1, kPlanSizeCode, slot, kPlanSlotSize);
+}
+
 int RunAdpcm(int argc, char** argv) {
   if (argc != 2) {
     std::fprintf(stderr, "Usage: %s [d88file]\n", argc > 0 && argv[0] != nullptr ? argv[0] : "d88adpcm");
@@ -64,11 +60,8 @@ int RunAdpcm(int argc, char** argv) {
   // Nothing below is checked: a disk, track or sector that cannot be read
   // leaves its part of the buffer zero.
   g_d88.SelectDisk(0);
-  g_d88.SetSectorRange(1, kSectorsPerTrack);
-  for (int32_t i = 0; i < kTrackCount; ++i) {
-    const int32_t t = kFirstTrack + 2 * i;
-    g_d88.ReadSectors(t, t >> 1, t & 1, 1, kSizeCode, g_buffer + i * kSlotSize, kSlotSize);
-  }
+  g_d88.SetSectorRange(1, kPlanSectors);
+  for (int32_t i = 0; i < kPlanTracks; ++i) ReadPlannedTrack(g_d88, i, g_buffer + i * kPlanSlotSize);
 
   PrintProgress(kOutputName);
   const WriteError failure = WriteOutput(kOutputName, g_buffer, sizeof g_buffer);
