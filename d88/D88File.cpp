@@ -137,10 +137,11 @@ void D88File::ForgetReads() {
   windowStart = 0;
   windowLength = 0;
   windowAtEnd = false;
-  search.track = -1;
+  search.underWay = false;
 }
 
 void D88File::StartSearch(int32_t track, int32_t c, int32_t h, int32_t n) {
+  search.underWay = true;
   search.track = track;
   search.c = c;
   search.h = h;
@@ -184,7 +185,9 @@ void D88File::StepSearch() {
 
 int32_t D88File::FindSector(int32_t track, int32_t c, int32_t h, int32_t r, int32_t n, uint8_t* dest,
                             int32_t maxLength) {
-  if (track != search.track || c != search.c || h != search.h || n != search.n) StartSearch(track, c, h, n);
+  if (!search.underWay || track != search.track || c != search.c || h != search.h || n != search.n) {
+    StartSearch(track, c, h, n);
+  }
   if (r < 0 || r > 255) return 0;
   while (search.dataAt[r] < 0 && !search.ended) StepSearch();
   if (search.dataAt[r] < 0) return 0;

@@ -117,7 +117,10 @@ class D88File {
   bool windowAtEnd = false;  // the window reaches the end of the file
 
   struct Search {
-    int32_t track = -1;  // -1: no search under way
+    // Whether the fields below describe a walk begun in this call. A flag of
+    // its own, since every track value, -1 included, is a caller's argument.
+    bool underWay = false;
+    int32_t track = 0;
     int32_t c = 0, h = 0, n = 0;
     int64_t next = 0;       // file offset of the next header to walk
     int32_t position = 0;   // that header's position in the track

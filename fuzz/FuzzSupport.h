@@ -13,6 +13,15 @@
 
 namespace fuzzing {
 
+// The reader target's input: this many bytes of arguments, then the image.
+// The seeds are laid out to match.
+constexpr size_t kReaderArgBytes = 192;
+
+// A broken promise: abort, so that libFuzzer keeps the input that did it.
+inline void Check(bool ok) {
+  if (!ok) std::abort();
+}
+
 // A folder of this process's own, made once and used for every input.
 inline const std::string& ScratchDir() {
   static const std::string dir = [] {

@@ -12,9 +12,7 @@
 
 namespace {
 
-void Check(bool ok) {
-  if (!ok) std::abort();
-}
+using fuzzing::Check;
 
 bool Init() {
   // The tool writes ADPCM into the current folder and prints a progress line.

@@ -8,6 +8,7 @@
 #include <utility>
 #include <vector>
 
+#include "fuzz/FuzzSupport.h"
 #include "tests/ImageBuilder.h"
 
 using namespace testimage;
@@ -78,8 +79,17 @@ Bytes Query(uint8_t kind, uint8_t track, uint8_t r, uint8_t n, uint8_t hi, uint8
   return {kind, track, 1, r, n, 0, hi, lo};
 }
 
+// The same with C and H of the caller's choosing. Track bytes 240 and 241
+// decode to -1 and 164, 243 and 244 to INT32_MIN and INT32_MAX.
+Bytes AnyQuery(uint8_t kind, uint8_t track, uint8_t c, uint8_t h, uint8_t r, uint8_t n, uint8_t hi, uint8_t lo) {
+  return {kind, track, 0, c, h, r, n, 0, hi, lo};
+}
+
+// A query that reads nothing and starts no sector search: an empty listing.
+Bytes Idle() { return Query(2, 0, 0, 0, 0, 0); }
+
 // Reader arguments: a sector range, four queries spent on disk -1, then the
-// queries for disk 0.
+// given queries (for disk 0, disk 1, ...), padded with idle ones.
 Bytes ReaderArgs(uint8_t first, uint8_t last, const std::vector<Bytes>& queries) {
   Bytes args = {1, first, last};
   for (int i = 0; i < 4; ++i) {
@@ -87,7 +97,11 @@ Bytes ReaderArgs(uint8_t first, uint8_t last, const std::vector<Bytes>& queries)
     args.insert(args.end(), spent.begin(), spent.end());
   }
   for (const Bytes& q : queries) args.insert(args.end(), q.begin(), q.end());
-  args.resize(64, 0);
+  while (args.size() < fuzzing::kReaderArgBytes) {
+    const Bytes idle = Idle();
+    args.insert(args.end(), idle.begin(), idle.end());
+  }
+  args.resize(fuzzing::kReaderArgBytes);
   return args;
 }
 
@@ -103,6 +117,25 @@ std::vector<std::pair<std::string, Bytes>> AimedReaderSeeds() {
   Disk large;
   large.tracks[72] = {MakeRecord(36, 0, 1, 3, 1, Bytes(10000, 0x5A))};
   out.emplace_back("large-sector", Concat({ReaderArgs(1, 26, {Query(0, 72, 1, 3, 40, 0)}), large.Build()}));
+  // A lookup that finds sector (36, 0, 1, 1), then the same C, H and N asked
+  // of invalid tracks: in the same disk, after the selection moves on, after
+  // the file is closed and after it is opened again. Each must find nothing.
+  const Bytes found = AnyQuery(0, 72, 36, 0, 1, 1, 1, 0);
+  const std::pair<const char*, uint8_t> invalid[] = {{"minus-one", 240}, {"past-table", 241}, {"min", 243}, {"max", 244}};
+  for (const auto& [name, track] : invalid) {
+    const Bytes stale = AnyQuery(0, track, 36, 0, 1, 1, 1, 0);
+    const Bytes staleRun = AnyQuery(1, track, 36, 0, 1, 1, 2, 0);
+    out.emplace_back(std::string("stale-same-disk-") + name,
+                     Concat({ReaderArgs(1, 26, {found, stale, found, staleRun}), SmallHD().Build()}));
+    out.emplace_back(std::string("stale-next-selection-") + name,
+                     Concat({ReaderArgs(1, 26, {Idle(), Idle(), Idle(), found, stale}), SmallHD().Build()}));
+    // Disk 0 and disk 1 (out of range) spend eight queries; then the
+    // post-selection one, the one while closed, and two after reopening.
+    std::vector<Bytes> across(8, Idle());
+    across.insert(across.end(), {found, stale, found, staleRun});
+    out.emplace_back(std::string("stale-across-open-") + name,
+                     Concat({ReaderArgs(1, 26, across), SmallHD().Build()}));
+  }
   // The plan's own reads on the 2HD image.
   out.emplace_back("plan", Concat({ReaderArgs(1, 26, {Query(1, 72, 1, 1, 26, 0), Query(2, 74, 0, 0, 1, 0),
                                                       Query(0, 76, 26, 1, 1, 0)}),
@@ -131,7 +164,7 @@ int main(int argc, char** argv) {
   const std::string dir = argv[1];
   for (const char* sub : {"", "/reader", "/extract", "/cutfile"}) mkdir((dir + sub).c_str(), 0755);
   // Argument prefixes: all zero, and one aimed at the plan's first track.
-  const Bytes readerArgs(64, 0);
+  const Bytes readerArgs(fuzzing::kReaderArgBytes, 0);
   const Bytes aimed = ReaderArgs(1, 26, {Query(1, 72, 1, 1, 26, 0), Query(2, 72, 0, 0, 1, 0)});
   Bytes cutArgs = {0, 26, 26, 72, 36, 0, 1, 1, 2, 2, 0, 2, 4, 0};
   cutArgs.resize(32, 0);

@@ -3,7 +3,7 @@
 // checked against the plain model of the format, byte for byte, with guard
 // bytes past every destination that must stay untouched.
 //
-// Input: kArgBytes of arguments, then the image.
+// Input: kReaderArgBytes of arguments, then the image.
 #include <climits>
 #include <cstring>
 #include <vector>
@@ -14,13 +14,10 @@
 
 namespace {
 
-constexpr size_t kArgBytes = 64;
+using fuzzing::Check;
+
 constexpr uint8_t kGuard = 0xEE;
 constexpr size_t kGuardBytes = 32;
-
-void Check(bool ok) {
-  if (!ok) std::abort();
-}
 
 // A destination of `length` bytes plus guard bytes.
 std::vector<uint8_t> Dest(int32_t length) {
@@ -31,11 +28,48 @@ void CheckGuard(const std::vector<uint8_t>& dest, int32_t length) {
   for (size_t i = static_cast<size_t>(length > 0 ? length : 0); i < dest.size(); ++i) Check(dest[i] == kGuard);
 }
 
+// One query drawn from the arguments: a sector, a run or a listing, checked
+// against the model; with `closed`, against the promise that nothing is read.
+void Query(fuzzing::Args& args, D88File& d88, ReferenceReader& model, bool closed) {
+  const int32_t kind = args.Byte() % 3;
+  const int32_t track = args.Near(kMaxTracks);
+  const bool honest = args.Byte() & 1;
+  const int32_t c = honest ? track >> 1 : args.Near(256);
+  const int32_t h = honest ? track & 1 : args.Near(2);
+  const int32_t r = args.Near(32);
+  const int32_t n = args.Near(4);
+  // Lengths up to 16 KiB, so runs cross tracks; huge ones are capped to what
+  // a destination can hold here.
+  int32_t length = args.Length(64);
+  if (length > (1 << 16)) length = 1 << 16;
+  std::vector<uint8_t> got = Dest(length), want = Dest(length);
+  int32_t result, expected;
+  if (kind == 0) {
+    result = d88.ReadSector(track, c, h, r, n, got.data(), length);
+    expected = model.ReadSector(track, c, h, r, n, want.data(), length);
+  } else if (kind == 1) {
+    result = d88.ReadSectors(track, c, h, r, n, got.data(), length);
+    expected = model.ReadSectors(track, c, h, r, n, want.data(), length);
+  } else {
+    result = d88.ReadIds(track, got.data(), length);
+    expected = model.ReadIds(track, want.data(), length);
+    Check(result % 4 == 0);
+  }
+  if (closed) {
+    Check(result == 0);
+    CheckGuard(got, 0);
+    return;
+  }
+  Check(result == expected && result >= 0 && (length <= 0 ? result == 0 : result <= length));
+  CheckGuard(got, length);
+  Check(got == want);
+}
+
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-  fuzzing::Args args(data, size < kArgBytes ? size : kArgBytes);
-  const std::vector<uint8_t> image(data + (size < kArgBytes ? size : kArgBytes), data + size);
+  fuzzing::Args args(data, size < fuzzing::kReaderArgBytes ? size : fuzzing::kReaderArgBytes);
+  const std::vector<uint8_t> image(data + (size < fuzzing::kReaderArgBytes ? size : fuzzing::kReaderArgBytes), data + size);
   const std::string path = fuzzing::WriteImage(image.data(), image.size());
 
   D88File d88;
@@ -50,45 +84,24 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     model.firstSector = first;
     model.lastSector = last;
   }
-  // Disks -1 to diskCount: every real one and one on either side.
+  // Disks -1 to diskCount: every real one and one on either side. Queries
+  // follow one another across selections, so a search must never outlive
+  // its call.
   for (int32_t disk = -1; disk <= d88.GetDiskCount(); ++disk) {
     const bool selected = d88.SelectDisk(disk);
     Check(selected == model.SelectDisk(disk));
     Check(std::strlen(d88.GetDiskName()) <= 16);
     Check(selected ? d88.GetMediaType() >= 0 && d88.GetMediaType() <= 255 : d88.GetMediaType() == -1);
-    for (int query = 0; query < 4; ++query) {
-      const int32_t kind = args.Byte() % 3;
-      const int32_t track = args.Near(kMaxTracks);
-      const bool honest = args.Byte() & 1;
-      const int32_t c = honest ? track >> 1 : args.Near(256);
-      const int32_t h = honest ? track & 1 : args.Near(2);
-      const int32_t r = args.Near(32);
-      const int32_t n = args.Near(4);
-      // Lengths up to 16 KiB, so runs cross tracks; huge ones are capped
-      // to what a destination can hold here.
-      int32_t length = args.Length(64);
-      if (length > (1 << 16)) length = 1 << 16;
-      std::vector<uint8_t> got = Dest(length), want = Dest(length);
-      int32_t result, expected;
-      if (kind == 0) {
-        result = d88.ReadSector(track, c, h, r, n, got.data(), length);
-        expected = model.ReadSector(track, c, h, r, n, want.data(), length);
-      } else if (kind == 1) {
-        result = d88.ReadSectors(track, c, h, r, n, got.data(), length);
-        expected = model.ReadSectors(track, c, h, r, n, want.data(), length);
-      } else {
-        result = d88.ReadIds(track, got.data(), length);
-        expected = model.ReadIds(track, want.data(), length);
-        Check(result % 4 == 0);
-      }
-      Check(result == expected && result >= 0 && (length <= 0 ? result == 0 : result <= length));
-      CheckGuard(got, length);
-      Check(got == want);
-    }
+    for (int query = 0; query < 4; ++query) Query(args, d88, model, false);
   }
+  // Back to disk 0, then across a close and a reopen of the same file: the
+  // disk members outlive both, and nothing is read while the file is closed.
+  Check(d88.SelectDisk(0) == model.SelectDisk(0));
+  Query(args, d88, model, false);
   Check(d88.Open(nullptr) && d88.GetDiskCount() == 0 && d88.GetMediaType() == -1);
-  std::vector<uint8_t> dest = Dest(256);
-  Check(d88.ReadSector(72, 36, 0, 1, 1, dest.data(), 256) == 0);
-  CheckGuard(dest, 0);
+  Query(args, d88, model, true);
+  Check(d88.Open(path.c_str()) && d88.GetDiskCount() == model.diskCount);
+  Query(args, d88, model, false);
+  Query(args, d88, model, false);
   return 0;
 }

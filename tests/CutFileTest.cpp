@@ -1,5 +1,6 @@
 // CutFile: a slice of a sector run, written to a named file.
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <climits>
 #include <cstring>
@@ -110,6 +111,7 @@ INSTANTIATE_TEST_SUITE_P(
                 Join({SectorData(0, 2, 256), SectorData(0, 3, 128), PreviousBytes(640, 384)})},
         CutCase{"negative offset", kFull, 1, -1, 256, false, false, {}},
         CutCase{"negative length", kFull, 1, 0, -1, false, false, {}},
+        CutCase{"negative length after an offset", kFull, 1, 512, -1, false, false, {}},
         // 1,024 sectors from track 0 fill the buffer exactly; the last is R 10 of track 39.
         CutCase{"slice ending at the buffer end", testimage::Standard2HD(77).Build(), 1, 262144 - 256, 256, true, true,
                 SectorData(39, 10, 256)},
@@ -131,16 +133,21 @@ TEST_F(CutFileTest, ExistingLongerFileIsTruncated) {
   EXPECT_EQ(contents, SectorData(0, 1, 256));
 }
 
-TEST_F(CutFileTest, NameThatCannotBeCreatedFails) {
+TEST_F(CutFileTest, OutputThatCannotBeWrittenFailsAfterTheProgressLine) {
   OpenImage(kFull);
-  const std::string out = dir.File("FOLDER");
-  ASSERT_EQ(mkdir(out.c_str(), 0755), 0);
-  ::testing::internal::CaptureStdout();
-  ::testing::internal::CaptureStderr();
-  EXPECT_FALSE(CutFile(out.c_str(), 0, 0, 0, 1, 1, 0, 256));
-  EXPECT_EQ(::testing::internal::GetCapturedStdout(), "cutting ... " + out + "\n");
-  EXPECT_EQ(::testing::internal::GetCapturedStderr(), "");
-  EXPECT_EQ(g_out, nullptr);
+  // A folder cannot be created as a file; 256 bytes to a full device fit the
+  // stream's buffer and fail only when it is flushed at close.
+  ASSERT_EQ(mkdir(dir.File("FOLDER").c_str(), 0755), 0);
+  ASSERT_EQ(symlink("/dev/full", dir.File("FULL").c_str()), 0);
+  for (const char* name : {"FOLDER", "FULL"}) {
+    const std::string out = dir.File(name);
+    ::testing::internal::CaptureStdout();
+    ::testing::internal::CaptureStderr();
+    EXPECT_FALSE(CutFile(out.c_str(), 0, 0, 0, 1, 1, 0, 256)) << name;
+    EXPECT_EQ(::testing::internal::GetCapturedStdout(), "cutting ... " + out + "\n");
+    EXPECT_EQ(::testing::internal::GetCapturedStderr(), "");
+    EXPECT_EQ(g_out, nullptr);
+  }
 }
 
 }  // namespace

@@ -44,6 +44,43 @@ TEST(ImageBuilder, LaysOutTheMinimalImageByteForByte) {
   EXPECT_EQ(std::memcmp(&image[0x2B0], record, sizeof record), 0);
 }
 
+// Two disks written byte by byte at literal offsets, sharing nothing with the
+// reader's layout constants or the image builder, and every field read back.
+TEST_F(ReaderTest, ReadsEveryFieldFromItsOwnOffset) {
+  Bytes image(0x2C5 + 0x2B0, 0);
+  std::memcpy(&image[0x00], "LITERAL-NAME-16B", 16);
+  image[0x10] = 'X';                                         // past the name field
+  image[0x1B] = 0x30;                                        // media type
+  image[0x1C] = 0xC5, image[0x1D] = 0x02;                    // disk size 0x2C5
+  image[0x2AC] = 0xB0, image[0x2AD] = 0x02;                  // entry 163 (0x20 + 4 x 163): 0x2B0
+  const uint8_t record[] = {0x51, 0x01, 0x07, 0x00,          // C 81, H 1, R 7, N 0
+                            0x01, 0x00,                      // sector count 1
+                            0, 0, 0, 0, 0, 0, 0, 0, 0x05, 0x00,  // data size 5
+                            1, 2, 3, 4, 5};
+  std::memcpy(&image[0x2B0], record, sizeof record);
+  std::memcpy(&image[0x2C5], "SECOND", 6);                   // disk 1: no tracks
+  image[0x2C5 + 0x1C] = 0xB0, image[0x2C5 + 0x1D] = 0x02;
+
+  ASSERT_TRUE(OpenImage(image));
+  ASSERT_EQ(d88.GetDiskCount(), 2);
+  EXPECT_EQ(d88.diskOffsets[1], 0x2C5u);
+  ASSERT_TRUE(d88.SelectDisk(0));
+  EXPECT_STREQ(d88.GetDiskName(), "LITERAL-NAME-16B");
+  EXPECT_EQ(d88.GetMediaType(), 0x30);
+  EXPECT_EQ(d88.diskSize, 0x2C5u);
+  EXPECT_EQ(d88.trackOffsets[163], 0x2B0u);
+  Bytes dest = Guarded(8);
+  ASSERT_EQ(d88.ReadSector(163, 81, 1, 7, 0, dest.data(), 8), 5);
+  EXPECT_EQ(Slice(dest, 0, 5), Bytes({1, 2, 3, 4, 5}));
+  EXPECT_TRUE(GuardIntact(dest, 5));
+  dest = Guarded(8);
+  ASSERT_EQ(d88.ReadIds(163, dest.data(), 8), 4);
+  EXPECT_EQ(Slice(dest, 0, 4), Bytes({81, 1, 7, 0}));
+  ASSERT_TRUE(d88.SelectDisk(1));
+  EXPECT_STREQ(d88.GetDiskName(), "SECOND");
+  EXPECT_EQ(d88.GetMediaType(), 0);
+}
+
 // ---------------------------------------------------------------- Open
 
 TEST_F(ReaderTest, EveryTruncatedPrefixHoldsADiskOnlyOnceItsHeaderIsComplete) {
@@ -97,17 +134,17 @@ TEST_F(ReaderTest, SizeFieldOfZeroFindsTheSameHeaderSixtyFourTimes) {
   Disk first = Standard2HD(1, "ZERO");
   first.SetSize(0);
   ASSERT_TRUE(OpenImage(first.Build()));
-  EXPECT_EQ(d88.diskCount, kMaxDisks);
-  for (int i = 0; i < kMaxDisks; ++i) EXPECT_EQ(d88.diskOffsets[i], 0u) << i;
+  EXPECT_EQ(d88.diskCount, 64);
+  for (int i = 0; i < 64; ++i) EXPECT_EQ(d88.diskOffsets[i], 0u) << i;
 
   // A zero size on the second disk repeats that disk instead.
   Disk second = Standard2HD(1, "LOOP");
   second.SetSize(0);
   const Bytes head = Standard2HD(1).Build();
   ASSERT_TRUE(OpenImage(Concat({head, second.Build()})));
-  EXPECT_EQ(d88.diskCount, kMaxDisks);
+  EXPECT_EQ(d88.diskCount, 64);
   EXPECT_EQ(d88.diskOffsets[0], 0u);
-  for (int i = 1; i < kMaxDisks; ++i) EXPECT_EQ(d88.diskOffsets[i], head.size()) << i;
+  for (int i = 1; i < 64; ++i) EXPECT_EQ(d88.diskOffsets[i], head.size()) << i;
 }
 
 TEST_F(ReaderTest, SizePastTheEndOfTheFileHoldsExactlyOneDisk) {
@@ -341,18 +378,110 @@ INSTANTIATE_TEST_SUITE_P(
       return name;
     });
 
-TEST_F(ReaderTest, UnreadableTracksReturnNothing) {
+// Every call starts afresh: an invalid track gives nothing on every
+// operation, whatever the reader found before and whatever came between.
+TEST_F(ReaderTest, UnreadableTracksReturnNothingWhateverCameBefore) {
   Disk d = Standard2HD(1);
-  Bytes built = d.Build();
-  const uint32_t size = static_cast<uint32_t>(built.size());
+  const uint32_t size = static_cast<uint32_t>(d.Build().size());
   d.entryOverride[1] = size + 1;  // beyond the disk, though the file has data there
-  OpenDisk(Concat({d.Build(), Standard2HD(1).Build()}));
-  Bytes dest = Guarded(256);
-  for (int32_t track : {-1, 164, INT32_MAX, 2 /* absent */, 1 /* beyond the disk */}) {
-    EXPECT_EQ(d88.ReadSector(track, 0, 1, 1, 1, dest.data(), 256), 0) << track;
-    EXPECT_TRUE(GuardIntact(dest, 0));
+  const Bytes image = Concat({d.Build(), Standard2HD(1).Build()});
+  testutil::WriteFile(ImagePath(), image);
+
+  const struct {
+    const char* what;
+    void (*step)(D88File&, const char* path);
+  } between[] = {
+      {"nothing", [](D88File&, const char*) {}},
+      {"the disk selected again", [](D88File& r, const char*) { r.SelectDisk(0); }},
+      {"the image opened again", [](D88File& r, const char* path) { r.Open(path); }},
+      {"the image closed", [](D88File& r, const char*) { r.Open(nullptr); }},
+  };
+  const char* operations[] = {"ReadSector", "ReadSectors", "ReadIds"};
+  for (int32_t track : {-1, 164, INT32_MIN, INT32_MAX, 2 /* absent */, 1 /* beyond the disk */}) {
+    for (const auto& b : between) {
+      for (int op = 0; op < 3; ++op) {
+        SCOPED_TRACE(testing::Message() << "track " << track << ", " << b.what << ", " << operations[op]);
+        ASSERT_TRUE(d88.Open(ImagePath().c_str()));
+        ASSERT_TRUE(d88.SelectDisk(0));
+        Bytes dest = Guarded(512);
+        // The same C, H and N as the invalid call below, found in track 0.
+        ASSERT_EQ(d88.ReadSector(0, 0, 0, 1, 1, dest.data(), 256), 256);
+        b.step(d88, ImagePath().c_str());
+        dest = Guarded(512);
+        const int32_t got = op == 0   ? d88.ReadSector(track, 0, 0, 1, 1, dest.data(), 256)
+                            : op == 1 ? d88.ReadSectors(track, 0, 0, 1, 1, dest.data(), 512)
+                                      : d88.ReadIds(track, dest.data(), 512);
+        EXPECT_EQ(got, 0);
+        EXPECT_TRUE(GuardIntact(dest, 0));
+      }
+    }
   }
-  EXPECT_EQ(d88.ReadSector(0, 0, 0, 1, 1, dest.data(), 256), 256);
+}
+
+// Two lookups in a row that differ in one value: the second is a search of
+// its own, not an answer left over from the first.
+TEST_F(ReaderTest, LookupThatDiffersInOneValueIsANewSearch) {
+  Disk d;
+  d.tracks[0] = {MakeRecord(0, 0, 1, 1, 4, Bytes(256, 0x11)), MakeRecord(0, 0, 1, 2, 4, Bytes(512, 0x22)),
+                 MakeRecord(1, 0, 1, 1, 4, Bytes(256, 0x33)), MakeRecord(0, 1, 1, 1, 4, Bytes(256, 0x44))};
+  d.tracks[1] = {MakeRecord(0, 0, 1, 1, 1, Bytes(256, 0x55))};
+  const struct {
+    const char* what;
+    int32_t track, c, h, n;
+    uint8_t fill;  // of the sector the second lookup must find
+  } cases[] = {
+      {"N", 0, 0, 0, 2, 0x22}, {"C", 0, 1, 0, 1, 0x33}, {"H", 0, 0, 1, 1, 0x44}, {"track", 1, 0, 0, 1, 0x55}};
+  OpenDisk(d.Build());
+  for (const auto& c : cases) {
+    Bytes dest = Guarded(600);
+    ASSERT_EQ(d88.ReadSector(0, 0, 0, 1, 1, dest.data(), 600), 256) << c.what;
+    const int32_t size = c.n == 2 ? 512 : 256;
+    dest = Guarded(600);
+    EXPECT_EQ(d88.ReadSector(c.track, c.c, c.h, 1, c.n, dest.data(), 600), size) << c.what;
+    EXPECT_EQ(Slice(dest, 0, static_cast<size_t>(size)), Bytes(static_cast<size_t>(size), c.fill)) << c.what;
+    EXPECT_TRUE(GuardIntact(dest, static_cast<size_t>(size))) << c.what;
+  }
+}
+
+TEST_F(ReaderTest, FileRewrittenBetweenCallsIsReadAsItIsNow) {
+  Disk d = Standard2HD(1);
+  OpenDisk(d.Build());
+  Bytes dest(256);
+  ASSERT_EQ(d88.ReadSector(0, 0, 0, 1, 1, dest.data(), 256), 256);
+  ASSERT_EQ(dest, SectorData(0, 1, 256));
+  Bytes ids(8);
+  ASSERT_EQ(d88.ReadIds(0, ids.data(), 8), 8);
+
+  // Same layout, other data and other sector numbers, written over the open file.
+  Disk other = Standard2HD(1, "SAMPLE", 1);
+  for (testimage::Record& rec : other.tracks[0]) rec.r = static_cast<uint8_t>(rec.r + 100);
+  testutil::WriteFile(ImagePath(), other.Build());
+  EXPECT_EQ(d88.ReadSector(0, 0, 0, 1, 1, dest.data(), 256), 0);
+  ASSERT_EQ(d88.ReadSector(0, 0, 0, 101, 1, dest.data(), 256), 256);
+  EXPECT_EQ(dest, SectorData(0, 1, 256, 1));
+  ASSERT_EQ(d88.ReadIds(0, ids.data(), 8), 8);
+  EXPECT_EQ(ids, Bytes({0, 0, 101, 1, 0, 0, 102, 1}));
+  ASSERT_EQ(d88.ReadSectors(1, 0, 1, 1, 1, dest.data(), 256), 256);
+  EXPECT_EQ(dest, SectorData(1, 1, 256, 1));
+}
+
+TEST_F(ReaderTest, SectorsLongerThanTheReadWindowComeBackWhole) {
+  // Size code 7: pieces of 16,384 bytes, twice the reader's window.
+  Disk d;
+  d.tracks[0] = {MakeRecord(0, 0, 1, 7, 3, SectorData(0, 1, 16384)), MakeRecord(0, 0, 2, 7, 3, SectorData(0, 2, 16384)),
+                 MakeRecord(0, 0, 3, 7, 3, SectorData(0, 3, 10000))};
+  OpenDisk(d.Build());
+  Bytes dest = Guarded(50000);
+  ASSERT_EQ(d88.ReadSector(0, 0, 0, 3, 7, dest.data(), 20000), 10000);
+  EXPECT_EQ(Slice(dest, 0, 10000), SectorData(0, 3, 10000));
+  EXPECT_TRUE(GuardIntact(dest, 10000));
+
+  dest = Guarded(50000);
+  ASSERT_EQ(d88.ReadSectors(0, 0, 0, 1, 7, dest.data(), 2 * 16384 + 10000), 2 * 16384 + 10000);
+  EXPECT_EQ(Slice(dest, 0, 16384), SectorData(0, 1, 16384));
+  EXPECT_EQ(Slice(dest, 16384, 16384), SectorData(0, 2, 16384));
+  EXPECT_EQ(Slice(dest, 32768, 10000), SectorData(0, 3, 10000));
+  EXPECT_TRUE(GuardIntact(dest, 2 * 16384 + 10000));
 }
 
 TEST_F(ReaderTest, EntryEqualToTheDiskSizeIsWalkedFromWhereTheNextDiskBegins) {

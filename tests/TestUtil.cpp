@@ -60,7 +60,8 @@ std::string Slurp(int fd) {
 
 }  // namespace
 
-ProcessResult RunProcess(const std::string& program, const std::vector<std::string>& args, const std::string& cwd) {
+ProcessResult RunProcess(const std::string& program, const std::vector<std::string>& args, const std::string& cwd,
+                         bool oneStream) {
   // Output goes to unlinked temporary files rather than pipes, so that a
   // chatty child can never block on a full pipe.
   char outName[] = "/tmp/d88out.XXXXXX";
@@ -79,7 +80,7 @@ ProcessResult RunProcess(const std::string& program, const std::vector<std::stri
   const pid_t pid = fork();
   if (pid == 0) {
     const int nullFd = open("/dev/null", O_RDONLY);
-    if (nullFd < 0 || dup2(nullFd, 0) < 0 || dup2(outFd, 1) < 0 || dup2(errFd, 2) < 0 || chdir(cwd.c_str()) != 0) _exit(127);
+    if (nullFd < 0 || dup2(nullFd, 0) < 0 || dup2(outFd, 1) < 0 || dup2(oneStream ? outFd : errFd, 2) < 0 || chdir(cwd.c_str()) != 0) _exit(127);
     execv(program.c_str(), argv.data());
     _exit(127);
   }

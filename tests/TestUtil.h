@@ -36,7 +36,10 @@ struct ProcessResult {
 
 // Runs `program` with `args` (args[0] is the program's name as invoked) in
 // the folder `cwd`, with no standard input, capturing both output streams.
-ProcessResult RunProcess(const std::string& program, const std::vector<std::string>& args, const std::string& cwd);
+// With `oneStream`, standard error goes where standard output goes, as in a
+// terminal or `2>&1`, and `out` holds both in the order they were written.
+ProcessResult RunProcess(const std::string& program, const std::vector<std::string>& args, const std::string& cwd,
+                         bool oneStream = false);
 
 }  // namespace testutil
 

@@ -191,4 +191,13 @@ TEST_F(ToolRun, OutputThatCannotBeWrittenFailsWithTheReason) {
   }
 }
 
+TEST_F(ToolRun, ProgressLineComesBeforeTheErrorOnOneStream) {
+  testutil::WriteFile(dir.File("image.d88"), Standard2HD(40).Build());
+  ASSERT_EQ(mkdir(dir.File("ADPCM").c_str(), 0755), 0);
+  const testutil::ProcessResult r =
+      testutil::RunProcess(D88ADPCM_PATH, {"d88adpcm", "image.d88"}, dir.path(), /*oneStream=*/true);
+  EXPECT_EQ(r.exitCode, 1);
+  EXPECT_EQ(r.out, kProgress + "cannot create ADPCM: Is a directory\n");
+}
+
 }  // namespace
