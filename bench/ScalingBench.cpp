@@ -8,9 +8,9 @@
 #include <string>
 
 #include "d88/D88File.h"
-#include "tests/ImageBuilder.h"
-#include "tests/ReferenceReader.h"
-#include "tests/TestUtil.h"
+#include "kit/ImageBuilder.h"
+#include "kit/ReferenceReader.h"
+#include "kit/TestUtil.h"
 
 namespace {
 

@@ -18,7 +18,7 @@ cmake --build "$build" >/dev/null
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 cd "$work"
-"$build/tests/make_sample" sample.d88
+"$build/kit/make_sample" sample.d88
 tool="$build/tool/d88adpcm"
 lower="$build/bench/lower_bound"
 # Both must write the same ADPCM for the comparison to mean anything.

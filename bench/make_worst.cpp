@@ -28,7 +28,7 @@ int main(int argc, char** argv) {
     return 1;
   }
   const uint32_t dataSize = std::strcmp(argv[1], "dense") == 0 ? 0 : 8193 - kSectorHeaderSize;
-  const uint32_t records = 65535;
+  const uint32_t records = kMaxRecordsPerTrack;
   const uint32_t fileSize = kDiskHeaderSize + records * (kSectorHeaderSize + dataSize);
 
   std::vector<uint8_t> header(kDiskHeaderSize, 0);
@@ -40,8 +40,9 @@ int main(int argc, char** argv) {
   record[kSectorCOffset] = 0xFF;  // no planned track asks for cylinder 255
   record[kSectorROffset] = 1;
   record[kSectorNOffset] = 1;
-  record[kSectorCountOffset] = 0xFF;  // 65,535: the walk ends at position 65,534
-  record[kSectorCountOffset + 1] = 0xFF;
+  // The largest count: the walk ends at position 65,534, where the bound does too.
+  record[kSectorCountOffset] = static_cast<uint8_t>(kMaxRecordsPerTrack);
+  record[kSectorCountOffset + 1] = static_cast<uint8_t>(kMaxRecordsPerTrack >> 8);
   record[kDataSizeOffset] = static_cast<uint8_t>(dataSize);
   record[kDataSizeOffset + 1] = static_cast<uint8_t>(dataSize >> 8);
 

@@ -7,12 +7,6 @@
 
 namespace {
 
-// A sector count is 16 bits wide, so no honest track holds more than 65,535
-// records (positions 0 to 65,534). A walk that has not met its track's own
-// stop rule by then ends there, so that a crafted image whose counts never
-// match cannot make every lookup scan the whole file.
-constexpr int32_t kMaxWalk = 65535;
-
 // Positions are plain 64-bit offsets: a walk may step past 4 GiB even though
 // the disk and track offsets it starts from are 32-bit. The result of the
 // seek is not consulted: a seek past the end succeeds and the read after it
@@ -74,7 +68,7 @@ bool D88File::SelectDisk(int32_t index) {
   if (fp == nullptr) return false;
   ForgetReads();
 
-  diskOffset = 0xFFFFFFFFu;
+  diskOffset = kNoDiskOffset;
   mediaType = -1;
   diskSize = 0;
   name[0] = '\0';
@@ -140,6 +134,32 @@ void D88File::ForgetReads() {
   search.underWay = false;
 }
 
+D88File::TrackWalk D88File::BeginWalk(int32_t track) const {
+  TrackWalk walk;
+  walk.next = TrackStart(track);
+  walk.ended = walk.next < 0;
+  return walk;
+}
+
+inline int64_t D88File::NextRecord(TrackWalk& walk, bool zeroCountEnds, uint8_t (&header)[kSectorHeaderSize]) {
+  if (walk.ended) return -1;
+  const int64_t at = walk.next;
+  if (Fetch(at, header, kSectorHeaderSize) < kSectorHeaderSize) {
+    walk.ended = true;
+    return -1;
+  }
+  const int32_t count = GetLE16(header + kSectorCountOffset);
+  if (count == 0 && zeroCountEnds) {
+    walk.ended = true;
+    return -1;
+  }
+  walk.next = at + kSectorHeaderSize + GetLE16(header + kDataSizeOffset);
+  // Equality only: a count not above the index never stops the walk, and a
+  // count of 0 (when walked past) gives -1, which no index equals.
+  if (walk.record == count - 1 || ++walk.record == kMaxRecordsPerTrack) walk.ended = true;
+  return at;
+}
+
 void D88File::StartSearch(int32_t track, int32_t c, int32_t h, int32_t n) {
   search.underWay = true;
   search.track = track;
@@ -147,50 +167,35 @@ void D88File::StartSearch(int32_t track, int32_t c, int32_t h, int32_t n) {
   search.h = h;
   search.n = n;
   for (int64_t& at : search.dataAt) at = -1;
-  search.next = TrackStart(track);
-  search.position = 0;
+  search.walk = BeginWalk(track);
   // Requests carry 32-bit values and record bytes are taken as 0 to 255, so
   // a value outside that range matches nothing (it is not truncated to a
   // byte): there is nothing to walk for.
   const bool byteIds = c >= 0 && c <= 255 && h >= 0 && h <= 255 && n >= 0 && n <= 255;
-  search.ended = search.next < 0 || !byteIds;
+  if (!byteIds) search.walk.ended = true;
 }
 
-void D88File::StepSearch() {
-  uint8_t header[kSectorHeaderSize];
-  if (Fetch(search.next, header, kSectorHeaderSize) < kSectorHeaderSize) {
-    search.ended = true;
-    return;
-  }
-  // Every record repeats its track's count and the walk trusts each one
-  // afresh; a count of 0 ends the search before the ID is even compared.
-  const int32_t count = GetLE16(header + kSectorCountOffset);
-  if (count == 0) {
-    search.ended = true;
-    return;
-  }
-  const uint16_t dataSize = GetLE16(header + kDataSizeOffset);
-  const uint8_t r = header[kSectorROffset];
-  // Only the first record of an ID counts; later duplicates are never read.
-  if (header[kSectorCOffset] == search.c && header[kSectorHOffset] == search.h &&
-      header[kSectorNOffset] == search.n && search.dataAt[r] < 0) {
-    search.dataAt[r] = search.next + kSectorHeaderSize;
-    search.dataSize[r] = dataSize;
-  }
-  // The record's own size decides where the next one starts, not 128 << N.
-  search.next += kSectorHeaderSize + dataSize;
-  // Equality only: a count not above the position never stops the walk.
-  if (search.position == count - 1 || ++search.position == kMaxWalk) search.ended = true;
-}
-
-int32_t D88File::FindSector(int32_t track, int32_t c, int32_t h, int32_t r, int32_t n, uint8_t* dest,
+// Inline: it runs once for every sector of a run, and as a call of its own it
+// would add a tenth to the instructions of a whole extraction.
+inline int32_t D88File::FindSector(int32_t track, int32_t c, int32_t h, int32_t r, int32_t n, uint8_t* dest,
                             int32_t maxLength) {
   if (!search.underWay || track != search.track || c != search.c || h != search.h || n != search.n) {
     StartSearch(track, c, h, n);
   }
   if (r < 0 || r > 255) return 0;
-  while (search.dataAt[r] < 0 && !search.ended) StepSearch();
-  if (search.dataAt[r] < 0) return 0;
+  while (search.dataAt[r] < 0) {
+    // A count of 0 ends the search before the ID is even compared.
+    uint8_t header[kSectorHeaderSize];
+    const int64_t at = NextRecord(search.walk, /*zeroCountEnds=*/true, header);
+    if (at < 0) return 0;
+    // Only the first record of an ID counts; later duplicates are never read.
+    const uint8_t recordR = header[kSectorROffset];
+    if (header[kSectorCOffset] == c && header[kSectorHOffset] == h && header[kSectorNOffset] == n &&
+        search.dataAt[recordR] < 0) {
+      search.dataAt[recordR] = at + kSectorHeaderSize;
+      search.dataSize[recordR] = GetLE16(header + kDataSizeOffset);
+    }
+  }
   const int32_t length = search.dataSize[r] < maxLength ? search.dataSize[r] : maxLength;
   // If the file ends inside the data, only what arrived is reported.
   return Fetch(search.dataAt[r], dest, length);
@@ -205,8 +210,7 @@ int32_t D88File::ReadSector(int32_t track, int32_t c, int32_t h, int32_t r, int3
 
 int32_t D88File::ReadSectors(int32_t track, int32_t c, int32_t h, int32_t r, int32_t n,
                              uint8_t* dest, int32_t length) {
-  // 128 << n must stay a positive 32-bit value.
-  if (n < 0 || n > 23) return 0;
+  if (n < 0 || n > kMaxRunSizeCode) return 0;
   ForgetReads();
   int32_t piece = 128 << n;
   int32_t done = 0;
@@ -234,24 +238,20 @@ int32_t D88File::ReadSectors(int32_t track, int32_t c, int32_t h, int32_t r, int
 }
 
 int32_t D88File::ReadIds(int32_t track, uint8_t* dest, int32_t maxLength) {
-  const int64_t start = TrackStart(track);
-  if (start < 0 || maxLength < 4) return 0;
+  if (TrackStart(track) < 0 || maxLength < 4) return 0;
 
   // C, H, R and N lie side by side in every header, in the listing's order.
   static_assert(kSectorHOffset == kSectorCOffset + 1 && kSectorROffset == kSectorCOffset + 2 &&
                     kSectorNOffset == kSectorCOffset + 3,
                 "ID bytes are copied as one block");
   ForgetReads();
-  int64_t next = start;
+  TrackWalk walk = BeginWalk(track);
   int32_t stored = 0;
-  for (int32_t i = 0; i < kMaxWalk && maxLength - stored >= 4; ++i) {
-    uint8_t header[kSectorHeaderSize];
-    if (Fetch(next, header, kSectorHeaderSize) < kSectorHeaderSize) break;
+  uint8_t header[kSectorHeaderSize];
+  // Unlike the sector search, a count of 0 does not end the listing.
+  while (maxLength - stored >= 4 && NextRecord(walk, /*zeroCountEnds=*/false, header) >= 0) {
     std::memcpy(dest + stored, header + kSectorCOffset, 4);
     stored += 4;
-    next += kSectorHeaderSize + GetLE16(header + kDataSizeOffset);
-    // Unlike the sector search, a count of 0 does not end the listing.
-    if (i == GetLE16(header + kSectorCountOffset) - 1) break;
   }
   return stored;
 }

@@ -72,7 +72,7 @@ class D88File {
 
   // State, public for inspection; change it only through the operations
   // above. Sentinels instead of flags: diskSize 0 means no disk is current,
-  // diskOffset 0xFFFFFFFF that a selection was cleared, mediaType -1 that no
+  // diskOffset kNoDiskOffset that a selection was cleared, mediaType -1 that no
   // media type is known, a null fp that no file is open.
   std::FILE* fp = nullptr;
   int32_t diskCount = 0;
@@ -100,13 +100,30 @@ class D88File {
   // is read as it is now.
   void ForgetReads();
 
+  // A walk over the records of one track, from its first record on. Every
+  // record repeats its track's count and the walk trusts each one afresh: it
+  // ends after the record whose index equals its own count minus 1, at a
+  // header cut short by the end of the file, and after kMaxRecordsPerTrack
+  // records.
+  struct TrackWalk {
+    int64_t next = 0;    // file offset of the next record's header
+    int32_t record = 0;  // that record's index in the track, from 0
+    bool ended = true;   // a stop rule has been met
+  };
+  // A walk of `track`, ended at once when the track cannot be read.
+  TrackWalk BeginWalk(int32_t track) const;
+  // Reads the next record's header into `header` and steps past the record's
+  // data (by its recorded size, not 128 << N). Returns the header's file
+  // offset, or -1 when the walk has ended. A header whose count is 0 ends the
+  // walk unread when `zeroCountEnds`; otherwise it is a record like another.
+  int64_t NextRecord(TrackWalk& walk, bool zeroCountEnds, uint8_t (&header)[kSectorHeaderSize]);
+
   // The sector search. One walk of a track serves every sector sought in
   // it: the walk's stop rules do not depend on the ID sought, so the first
   // record of each R (with the sought C, H and N) is noted as the walk
   // passes it, and the walk goes on only when a sector not yet seen is
   // asked for. A run of k sectors thus reads each header once, not k times.
   void StartSearch(int32_t track, int32_t c, int32_t h, int32_t n);
-  void StepSearch();
   int32_t FindSector(int32_t track, int32_t c, int32_t h, int32_t r, int32_t n, uint8_t* dest,
                      int32_t maxLength);
 
@@ -122,9 +139,7 @@ class D88File {
     bool underWay = false;
     int32_t track = 0;
     int32_t c = 0, h = 0, n = 0;
-    int64_t next = 0;       // file offset of the next header to walk
-    int32_t position = 0;   // that header's position in the track
-    bool ended = true;      // the walk has met one of its stop rules
+    TrackWalk walk;
     int64_t dataAt[256] = {};     // by R: file offset of the data, or -1 when not yet seen
     uint16_t dataSize[256] = {};  // by R: the record's data size
   };

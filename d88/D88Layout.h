@@ -32,6 +32,19 @@ constexpr int32_t kSectorNOffset = 0x03;      // size code: nominally 128 << N b
 constexpr int32_t kSectorCountOffset = 0x04;  // u16: records in this track, repeated in every record
 constexpr int32_t kDataSizeOffset = 0x0E;     // u16: data bytes following this header
 
+// Limits of the reader.
+//
+// A sector count is 16 bits wide, so no honest track holds more than 65,535
+// records (positions 0 to 65,534). Every walk of a track ends after this
+// many, so that a crafted image whose counts never end a walk cannot make
+// every lookup scan the whole file.
+constexpr int32_t kMaxRecordsPerTrack = 65535;
+// The largest size code a run accepts: 128 << 23 is the largest piece that
+// is still a positive 32-bit value.
+constexpr int32_t kMaxRunSizeCode = 23;
+// D88File::diskOffset once a selection has been cleared.
+constexpr uint32_t kNoDiskOffset = 0xFFFFFFFFu;
+
 // Unsigned little-endian integers at any alignment, one byte at a time, so
 // neither alignment nor host byte order matters. No bounds checking: the
 // caller guarantees 2 (or 4) readable bytes.

@@ -11,7 +11,7 @@
 #include <vector>
 
 #include "fuzz/FuzzSupport.h"
-#include "tests/ReferenceReader.h"
+#include "kit/ReferenceReader.h"
 #include "tool/Tool.h"
 
 namespace {

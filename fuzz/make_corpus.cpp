@@ -9,7 +9,7 @@
 #include <vector>
 
 #include "fuzz/FuzzSupport.h"
-#include "tests/ImageBuilder.h"
+#include "kit/ImageBuilder.h"
 
 using namespace testimage;
 

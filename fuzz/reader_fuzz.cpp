@@ -10,7 +10,7 @@
 
 #include "d88/D88File.h"
 #include "fuzz/FuzzSupport.h"
-#include "tests/ReferenceReader.h"
+#include "kit/ReferenceReader.h"
 
 namespace {
 

@@ -14,7 +14,7 @@ prefix="$work/prefix"
 cmake -S . -B build-install -G Ninja -DCMAKE_BUILD_TYPE=Release -DD88_WERROR="${WERROR:-OFF}" >/dev/null
 cmake --build build-install
 cmake --install build-install --prefix "$prefix" >/dev/null
-for f in bin/d88adpcm bin/d88ls include/d88/D88File.h include/d88/D88Layout.h lib/cmake/d88/d88Config.cmake \
+for f in bin/d88adpcm bin/d88ls share/doc/d88adpcm/LICENSE include/d88/D88File.h include/d88/D88Layout.h lib/cmake/d88/d88Config.cmake \
          share/man/man1/d88adpcm.1 share/man/man1/d88ls.1; do
   test -e "$prefix/$f" || { echo "not installed: $f" >&2; exit 1; }
 done
@@ -25,7 +25,7 @@ cmake --build "$work/example"
 
 # The example's run over track 72 must equal slot 0 of d88adpcm's output.
 cd "$work"
-"$root/build-install/tests/make_sample" sample.d88
+"$root/build-install/kit/make_sample" sample.d88
 "$prefix/bin/d88adpcm" sample.d88 >/dev/null
 "$work/example/read_run" sample.d88 0 72 36 0 1 1 1 26 6656 run.bin
 head -c 6656 ADPCM | cmp - run.bin

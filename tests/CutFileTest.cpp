@@ -7,11 +7,13 @@
 
 #include <gtest/gtest.h>
 
-#include "tests/ImageBuilder.h"
-#include "tests/TestUtil.h"
+#include "kit/ImageBuilder.h"
+#include "kit/TestUtil.h"
 #include "tool/Tool.h"
 
 using testimage::Bytes;
+using testimage::Concat;
+using testimage::Slice;
 using testimage::Disk;
 using testimage::MakeRecord;
 using testimage::SectorData;
@@ -25,16 +27,6 @@ Bytes PreviousBytes(size_t from, size_t size) {
   Bytes out(size);
   for (size_t i = 0; i < size; ++i) out[i] = Previous(from + i);
   return out;
-}
-
-Bytes Join(std::initializer_list<Bytes> parts) {
-  Bytes out;
-  for (const Bytes& p : parts) out.insert(out.end(), p.begin(), p.end());
-  return out;
-}
-
-Bytes Slice(const Bytes& data, size_t from, size_t size) {
-  return Bytes(data.begin() + static_cast<std::ptrdiff_t>(from), data.begin() + static_cast<std::ptrdiff_t>(from + size));
 }
 
 // Track 0 of the test image: sectors 1, 2, then a third sector of
@@ -96,7 +88,7 @@ TEST_P(CutFileTest, WritesTheSliceOrNothing) {
 const Bytes kFull = ImageWithThird(256);
 const Bytes kNoThird = ImageWithThird(-1);
 const Bytes kShortThird = ImageWithThird(128);
-const Bytes kFullRun = Join({SectorData(0, 1, 256), SectorData(0, 2, 256), SectorData(0, 3, 256), SectorData(0, 4, 256)});
+const Bytes kFullRun = Concat({SectorData(0, 1, 256), SectorData(0, 2, 256), SectorData(0, 3, 256), SectorData(0, 4, 256)});
 
 INSTANTIATE_TEST_SUITE_P(
     Cases, CutFileTest,
@@ -106,9 +98,9 @@ INSTANTIATE_TEST_SUITE_P(
         CutCase{"middle of the run", kFull, 1, 300, 500, true, true, Slice(kFullRun, 300, 500)},
         CutCase{"missing first sector", kFull, 9, 0, 256, false, false, {}},
         CutCase{"missing third sector", kNoThird, 1, 256, 768, true, true,
-                Join({SectorData(0, 2, 256), PreviousBytes(512, 512)})},
+                Concat({SectorData(0, 2, 256), PreviousBytes(512, 512)})},
         CutCase{"short third sector", kShortThird, 1, 256, 768, true, true,
-                Join({SectorData(0, 2, 256), SectorData(0, 3, 128), PreviousBytes(640, 384)})},
+                Concat({SectorData(0, 2, 256), SectorData(0, 3, 128), PreviousBytes(640, 384)})},
         CutCase{"negative offset", kFull, 1, -1, 256, false, false, {}},
         CutCase{"negative length", kFull, 1, 0, -1, false, false, {}},
         CutCase{"negative length after an offset", kFull, 1, 512, -1, false, false, {}},

@@ -372,11 +372,7 @@ INSTANTIATE_TEST_SUITE_P(
         LookupCase{"H 256 is not H 0", {Rec(1, 1, 256)}, 0, 256, 1, 1, 256, 0, kNothing},
         LookupCase{"N 257 is not N 1", {Rec(1, 1, 256)}, 0, 0, 1, 257, 256, 0, kNothing},
         LookupCase{"bytes 255 match 255", {MakeRecord(255, 255, 255, 255, 1, Bytes(16, 7))}, 255, 255, 255, 255, 256, 16, Bytes(16, 7)}),
-    [](const ::testing::TestParamInfo<LookupCase>& info) {
-      std::string name;
-      for (const char* p = info.param.what; *p != '\0'; ++p) name += std::isalnum(static_cast<unsigned char>(*p)) ? *p : '_';
-      return name;
-    });
+    [](const ::testing::TestParamInfo<LookupCase>& info) { return CaseName(info.param.what); });
 
 // Every call starts afresh: an invalid track gives nothing on every
 // operation, whatever the reader found before and whatever came between.
@@ -615,11 +611,7 @@ INSTANTIATE_TEST_SUITE_P(
         RunCase{"negative length", 1, 26, 0, 0, 0, 1, -256, 0, {}},
         RunCase{"missing first sector", 1, 26, 0, 0, 0, 27, 256, 0, {}},
         RunCase{"run off the last track", 1, 26, 15, 7, 1, 26, 512, 256, {{15, 26}}}),
-    [](const ::testing::TestParamInfo<RunCase>& info) {
-      std::string name;
-      for (const char* p = info.param.what; *p != '\0'; ++p) name += std::isalnum(static_cast<unsigned char>(*p)) ? *p : '_';
-      return name;
-    });
+    [](const ::testing::TestParamInfo<RunCase>& info) { return CaseName(info.param.what); });
 
 TEST_F(ReaderTest, RunStopsAtAShortOrEmptySectorWithItsBytesInPlace) {
   const struct {

@@ -2,9 +2,9 @@
 // included: every call must return the same count and leave the same bytes.
 #include <climits>
 
-#include "tests/RandomImage.h"
+#include "kit/RandomImage.h"
 #include "tests/ReaderTestSupport.h"
-#include "tests/ReferenceReader.h"
+#include "kit/ReferenceReader.h"
 
 namespace {
 

@@ -3,8 +3,8 @@
 
 #include <gtest/gtest.h>
 
-#include "tests/ImageBuilder.h"
-#include "tests/TestUtil.h"
+#include "kit/ImageBuilder.h"
+#include "kit/TestUtil.h"
 
 using testimage::Bytes;
 using testimage::Concat;

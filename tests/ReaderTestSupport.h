@@ -5,13 +5,15 @@
 
 #include <gtest/gtest.h>
 
+#include <cctype>
 #include <string>
 
 #include "d88/D88File.h"
-#include "tests/ImageBuilder.h"
-#include "tests/TestUtil.h"
+#include "kit/ImageBuilder.h"
+#include "kit/TestUtil.h"
 
 using testimage::Bytes;
+using testimage::Slice;
 
 class ReaderTest : public ::testing::Test {
  protected:
@@ -44,9 +46,11 @@ inline bool GuardIntact(const Bytes& dest, size_t from) {
   return true;
 }
 
-// `size` bytes of `data` starting at `from`, as a vector for comparisons.
-inline Bytes Slice(const Bytes& data, size_t from, size_t size) {
-  return Bytes(data.begin() + static_cast<std::ptrdiff_t>(from), data.begin() + static_cast<std::ptrdiff_t>(from + size));
+// A readable test name made of a case's description.
+inline std::string CaseName(const char* what) {
+  std::string name;
+  for (const char* p = what; *p != '\0'; ++p) name += std::isalnum(static_cast<unsigned char>(*p)) ? *p : '_';
+  return name;
 }
 
 #endif  // TESTS_READERTESTSUPPORT_H_

@@ -43,11 +43,6 @@ void PrintProgress(const char* name) {
 
 }  // namespace
 
-int32_t ReadPlannedTrack(D88File& d88, int32_t i, uint8_t* slot) {
-  const int32_t t = PlannedTrack(i);
-  return d88.ReadSectors(t, t >> 1, t & 1, 1, kPlanSizeCode, slot, kPlanSlotSize);
-}
-
 int RunAdpcm(int argc, char** argv) {
   if (argc != 2) {
     std::fprintf(stderr, "Usage: %s [d88file]\n", argc > 0 && argv[0] != nullptr ? argv[0] : "d88adpcm");

@@ -1,5 +1,6 @@
 // The d88adpcm tool: its global state and its operations, kept apart from
-// main() so that tests can link them.
+// main() so that tests can link them. CutFile is part of this tree's tool
+// code for other extraction plans; it is not installed.
 #ifndef TOOL_TOOL_H_
 #define TOOL_TOOL_H_
 
@@ -7,19 +8,13 @@
 #include <cstdio>
 
 #include "d88/D88File.h"
+#include "plan/AdpcmPlan.h"
 
 // Size of the extraction buffer and of the ADPCM file: 256 KiB.
 constexpr int32_t kBufferSize = 0x40000;
 
-// The extraction plan: slot i (0 to kPlanTracks - 1) of g_buffer holds
-// track PlannedTrack(i), cylinder 36 + i, head 0: sectors 1 to kPlanSectors
-// of size code kPlanSizeCode, kPlanSlotSize bytes. The last 2,560 bytes of
-// the buffer are never filled and are written as zeros.
-constexpr int32_t kPlanTracks = 39;
-constexpr int32_t kPlanSectors = 26;
-constexpr int32_t kPlanSizeCode = 1;
-constexpr int32_t kPlanSlotSize = kPlanSectors * (128 << kPlanSizeCode);
-constexpr int32_t PlannedTrack(int32_t i) { return 72 + 2 * i; }
+// The plan's slots fill the buffer from its start; the last 2,560 bytes are
+// never filled and are written as zeros.
 static_assert(kPlanTracks * kPlanSlotSize <= kBufferSize, "the plan must fit the buffer");
 
 // The image being read. Static, so its destructor closes the image after
@@ -30,12 +25,6 @@ extern D88File g_d88;
 extern uint8_t g_buffer[kBufferSize];
 // The output file while it is being written; null otherwise.
 extern std::FILE* g_out;
-
-// Reads slot `i` of the plan from the current disk of `d88` into `slot`
-// (kPlanSlotSize bytes), with the sector range set to 1..kPlanSectors.
-// Returns the bytes of whole sectors read; the rest of `slot` is untouched
-// but for the bytes of a short sector.
-int32_t ReadPlannedTrack(D88File& d88, int32_t i, uint8_t* slot);
 
 // Runs the fixed extraction of the command line: disk 0, head 0 of
 // cylinders 36 to 74 (tracks 72, 74, ..., 148), sectors 1 to 26 of size

@@ -1,11 +1,11 @@
 // Random D88 images, honest and broken, from a seed: for differential tests
 // against the plain model of the reader.
-#ifndef TESTS_RANDOMIMAGE_H_
-#define TESTS_RANDOMIMAGE_H_
+#ifndef KIT_RANDOMIMAGE_H_
+#define KIT_RANDOMIMAGE_H_
 
 #include <random>
 
-#include "tests/ImageBuilder.h"
+#include "kit/ImageBuilder.h"
 
 namespace testimage {
 
@@ -78,4 +78,4 @@ class RandomImages {
 
 }  // namespace testimage
 
-#endif  // TESTS_RANDOMIMAGE_H_
+#endif  // KIT_RANDOMIMAGE_H_

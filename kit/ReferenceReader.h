@@ -2,8 +2,8 @@
 // array in memory, and every sector lookup walks its track from the first
 // record, exactly as the format's rules read. D88File must give the same
 // results and the same bytes for every call.
-#ifndef TESTS_REFERENCEREADER_H_
-#define TESTS_REFERENCEREADER_H_
+#ifndef KIT_REFERENCEREADER_H_
+#define KIT_REFERENCEREADER_H_
 
 #include <cstdint>
 #include <cstring>
@@ -38,7 +38,7 @@ class ReferenceReader {
     if (maxLength < 0 || track < 0 || track >= kMaxTracks) return 0;
     if (trackOffsets[track] == 0 || trackOffsets[track] > diskSize) return 0;
     int64_t at = static_cast<uint32_t>(diskOffset + trackOffsets[track]);
-    for (int32_t i = 0; i < 65535; ++i) {
+    for (int32_t i = 0; i < kMaxRecordsPerTrack; ++i) {
       uint8_t header[kSectorHeaderSize];
       if (Read(at, header, kSectorHeaderSize) < kSectorHeaderSize) return 0;
       at += kSectorHeaderSize;
@@ -55,7 +55,7 @@ class ReferenceReader {
   }
 
   int32_t ReadSectors(int32_t track, int32_t c, int32_t h, int32_t r, int32_t n, uint8_t* dest, int32_t length) const {
-    if (n < 0 || n > 23) return 0;
+    if (n < 0 || n > kMaxRunSizeCode) return 0;
     int32_t piece = 128 << n;
     int32_t done = 0;
     while (done < length) {
@@ -83,7 +83,7 @@ class ReferenceReader {
     if (trackOffsets[track] == 0 || trackOffsets[track] > diskSize) return 0;
     int64_t at = static_cast<uint32_t>(diskOffset + trackOffsets[track]);
     int32_t stored = 0;
-    for (int32_t i = 0; i < 65535 && 4 * (i + 1) <= maxLength; ++i) {
+    for (int32_t i = 0; i < kMaxRecordsPerTrack && 4 * (i + 1) <= maxLength; ++i) {
       uint8_t header[kSectorHeaderSize];
       if (Read(at, header, kSectorHeaderSize) < kSectorHeaderSize) break;
       std::memcpy(dest + 4 * i, header, 4);
@@ -115,4 +115,4 @@ class ReferenceReader {
   const std::vector<uint8_t>& file_;
 };
 
-#endif  // TESTS_REFERENCEREADER_H_
+#endif  // KIT_REFERENCEREADER_H_

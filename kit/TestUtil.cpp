@@ -1,4 +1,4 @@
-#include "tests/TestUtil.h"
+#include "kit/TestUtil.h"
 
 #include <fcntl.h>
 #include <sys/stat.h>

@@ -7,7 +7,7 @@
 #include <cstdio>
 #include <cstring>
 
-#include "tests/ImageBuilder.h"
+#include "kit/ImageBuilder.h"
 
 int main(int argc, char** argv) {
   const bool damaged = argc == 3 && std::strcmp(argv[1], "--damaged") == 0;

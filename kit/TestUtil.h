@@ -1,6 +1,6 @@
 // Files, folders and processes for tests.
-#ifndef TESTS_TESTUTIL_H_
-#define TESTS_TESTUTIL_H_
+#ifndef KIT_TESTUTIL_H_
+#define KIT_TESTUTIL_H_
 
 #include <cstdint>
 #include <string>
@@ -43,4 +43,4 @@ ProcessResult RunProcess(const std::string& program, const std::vector<std::stri
 
 }  // namespace testutil
 
-#endif  // TESTS_TESTUTIL_H_
+#endif  // KIT_TESTUTIL_H_

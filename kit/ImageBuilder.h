@@ -1,9 +1,10 @@
 // Builds D88 images in memory for tests, benchmarks, fuzz seeds and the
 // sample image. Everything is laid out exactly as written: counts, sizes and
 // track-table entries can be set to any value, honest or not.
-#ifndef TESTS_IMAGEBUILDER_H_
-#define TESTS_IMAGEBUILDER_H_
+#ifndef KIT_IMAGEBUILDER_H_
+#define KIT_IMAGEBUILDER_H_
 
+#include <cstddef>
 #include <cstdint>
 #include <map>
 #include <string>
@@ -111,6 +112,11 @@ inline Disk Standard2HD(int cylinders, const std::string& name = "SAMPLE", int d
   return d;
 }
 
+// `size` bytes of `data` starting at `from`.
+inline Bytes Slice(const Bytes& data, size_t from, size_t size) {
+  return Bytes(data.begin() + static_cast<std::ptrdiff_t>(from), data.begin() + static_cast<std::ptrdiff_t>(from + size));
+}
+
 inline Bytes Concat(const std::vector<Bytes>& parts) {
   Bytes out;
   for (const Bytes& p : parts) out.insert(out.end(), p.begin(), p.end());
@@ -119,4 +125,4 @@ inline Bytes Concat(const std::vector<Bytes>& parts) {
 
 }  // namespace testimage
 
-#endif  // TESTS_IMAGEBUILDER_H_
+#endif  // KIT_IMAGEBUILDER_H_

@@ -1,11 +1,11 @@
-#include "tool/Listing.h"
+#include "d88ls/Listing.h"
 
-#include "tool/Tool.h"
+#include "plan/AdpcmPlan.h"
 
 namespace {
 
-// A track holds at most 65,535 records, 4 ID bytes each.
-uint8_t g_ids[65535 * 4];
+// Every walk ends after kMaxRecordsPerTrack records, 4 ID bytes each.
+uint8_t g_ids[kMaxRecordsPerTrack * 4];
 // One track of the extraction plan.
 uint8_t g_track[kPlanSlotSize];
 

@@ -1,6 +1,6 @@
 // d88ls: what a D88 image holds, as plain text.
-#ifndef TOOL_LISTING_H_
-#define TOOL_LISTING_H_
+#ifndef D88LS_LISTING_H_
+#define D88LS_LISTING_H_
 
 #include <cstdint>
 #include <cstdio>
@@ -16,4 +16,4 @@ void ListImage(D88File& d88, std::FILE* out);
 // The d88ls command: argument checks, messages and exit code.
 int RunList(int argc, char** argv);
 
-#endif  // TOOL_LISTING_H_
+#endif  // D88LS_LISTING_H_
