@@ -80,10 +80,17 @@ bool D88File::SelectDisk(int32_t index) {
   if (Fetch(diskOffsets[index], header, kDiskHeaderSize) < kDiskHeaderSize) return false;
 
   diskOffset = diskOffsets[index];
+  uint32_t firstRecords = 0xFFFFFFFFu;  // the smallest non-zero entry so far
+  tableEntries = kMaxTracks;
   for (int32_t t = 0; t < kMaxTracks; ++t) {
     trackOffsets[t] = GetLE32(header + kTrackTableOffset + 4 * t);
+    if (tableEntries == kMaxTracks && static_cast<uint32_t>(kTrackTableOffset + 4 * t) >= firstRecords) {
+      tableEntries = t;
+    }
+    if (trackOffsets[t] != 0 && trackOffsets[t] < firstRecords) firstRecords = trackOffsets[t];
   }
   mediaType = header[kMediaTypeOffset];
+  writeProtected = header[kWriteProtectOffset] != 0;
   diskSize = GetLE32(header + kDiskSizeOffset);
   // The name field is 16 raw bytes, zero-terminated only when shorter; the
   // 17th byte of `name` is never written and stays zero.
@@ -101,7 +108,7 @@ void D88File::SetSectorRange(int32_t first, int32_t last) {
 }
 
 int64_t D88File::TrackStart(int32_t track) const {
-  if (fp == nullptr || track < 0 || track >= kMaxTracks) return -1;
+  if (fp == nullptr || track < 0 || track >= tableEntries) return -1;
   const uint32_t entry = trackOffsets[track];
   // Entry 0 marks an absent track. An entry equal to the disk size is kept:
   // some images point blank tracks at the end of the disk.
@@ -146,17 +153,25 @@ inline int64_t D88File::NextRecord(TrackWalk& walk, bool zeroCountEnds, uint8_t 
   const int64_t at = walk.next;
   if (Fetch(at, header, kSectorHeaderSize) < kSectorHeaderSize) {
     walk.ended = true;
+    walk.end = WalkEnd::kFileEnd;
     return -1;
   }
   const int32_t count = GetLE16(header + kSectorCountOffset);
   if (count == 0 && zeroCountEnds) {
     walk.ended = true;
+    walk.end = WalkEnd::kCountZero;
     return -1;
   }
   walk.next = at + kSectorHeaderSize + GetLE16(header + kDataSizeOffset);
   // Equality only: a count not above the index never stops the walk, and a
   // count of 0 (when walked past) gives -1, which no index equals.
-  if (walk.record == count - 1 || ++walk.record == kMaxRecordsPerTrack) walk.ended = true;
+  if (walk.record == count - 1) {
+    walk.ended = true;
+    walk.end = WalkEnd::kLastRecord;
+  } else if (++walk.record == kMaxRecordsPerTrack) {
+    walk.ended = true;
+    walk.end = WalkEnd::kWalkBound;
+  }
   return at;
 }
 
@@ -254,4 +269,65 @@ int32_t D88File::ReadIds(int32_t track, uint8_t* dest, int32_t maxLength) {
     stored += 4;
   }
   return stored;
+}
+
+RecordListing D88File::ReadRecords(int32_t track, SectorRecord* dest, int32_t maxRecords) {
+  RecordListing listing;
+  const int64_t start = TrackStart(track);
+  if (start < 0) return listing;
+  ForgetReads();
+
+  // Where the track can end at the latest: the disk's end, and the start of
+  // the nearest track that begins after this one. Both are measured from
+  // this track's start, since the start itself is formed modulo 2^32.
+  const uint32_t entry = trackOffsets[track];
+  const int64_t diskEnd = start + (diskSize - entry);
+  int64_t trackEnd = diskEnd;
+  for (int32_t t = 0; t < tableEntries; ++t) {
+    const uint32_t other = trackOffsets[t];
+    if (other > entry && other <= diskSize && start + (other - entry) < trackEnd) trackEnd = start + (other - entry);
+  }
+  // The file's size as it is now, to tell how much of each record's data it holds.
+  fseeko(fp, 0, SEEK_END);
+  const int64_t fileSize = ftello(fp);
+
+  TrackWalk walk = BeginWalk(track);
+  while (true) {
+    if (walk.next >= diskEnd || walk.next >= trackEnd) {
+      listing.end = walk.next >= diskEnd && diskEnd <= trackEnd ? WalkEnd::kDiskEnd : WalkEnd::kTrackEnd;
+      break;
+    }
+    if (listing.records == maxRecords) {
+      listing.end = WalkEnd::kFull;
+      break;
+    }
+    uint8_t header[kSectorHeaderSize];
+    const int64_t at = NextRecord(walk, /*zeroCountEnds=*/true, header);
+    if (at < 0) {
+      listing.end = walk.end;
+      break;
+    }
+    SectorRecord& record = dest[listing.records++];
+    record.offset = at;
+    record.c = header[kSectorCOffset];
+    record.h = header[kSectorHOffset];
+    record.r = header[kSectorROffset];
+    record.n = header[kSectorNOffset];
+    record.count = GetLE16(header + kSectorCountOffset);
+    record.dataSize = GetLE16(header + kDataSizeOffset);
+    record.density = header[kDensityOffset];
+    record.deleted = header[kDeletedOffset];
+    record.status = header[kStatusOffset];
+    const int64_t held = fileSize - (at + kSectorHeaderSize);
+    record.dataPresent = held < record.dataSize ? static_cast<uint16_t>(held > 0 ? held : 0) : record.dataSize;
+    if (record.dataPresent < record.dataSize) {
+      listing.end = WalkEnd::kFileEnd;
+      break;
+    }
+    if (walk.ended) {
+      listing.end = walk.end;
+      break;
+    }
+  }
+  return listing;
 }

@@ -16,6 +16,36 @@
 
 #include "d88/D88Layout.h"
 
+// One sector record of a track, as ReadRecords lists it.
+struct SectorRecord {
+  int64_t offset = 0;     // file offset of the record's 16-byte header
+  uint8_t c = 0, h = 0, r = 0, n = 0;  // the sector ID
+  uint16_t count = 0;     // the track's sector count, as this record states it
+  uint16_t dataSize = 0;  // data bytes after the header, as recorded
+  uint8_t density = 0;    // 0x00 double density (MFM), 0x40 single density (FM)
+  uint8_t deleted = 0;    // 0x10: deleted data
+  uint8_t status = 0;     // disk BIOS status when the image was made; 0 = normal
+  uint16_t dataPresent = 0;  // data bytes the file holds: fewer than dataSize when it ends inside
+};
+
+// Why a walk of a track's records ended.
+enum class WalkEnd : int32_t {
+  kLastRecord,  // after the record whose index equals its own count minus 1
+  kCountZero,   // at a header saying count 0, not listed: a sector search ends there too
+  kFileEnd,     // the file ends inside a header, or inside the last listed record's data
+  kTrackEnd,    // the next header would lie where another track begins
+  kDiskEnd,     // the next header would lie at or past the end of the disk
+  kWalkBound,   // after kMaxRecordsPerTrack records
+  kFull,        // the caller's room is full; more records may follow
+  kNoTrack,     // the track cannot be read: absent, past the table, no disk or no file
+};
+
+// The result of ReadRecords: records stored, and why the listing ended.
+struct RecordListing {
+  int32_t records = 0;
+  WalkEnd end = WalkEnd::kNoTrack;
+};
+
 class D88File {
  public:
   D88File() = default;
@@ -62,6 +92,19 @@ class D88File {
   // short, when `dest` is full, or after 65,535 records.
   int32_t ReadIds(int32_t track, uint8_t* dest, int32_t maxLength);
 
+  // Lists the records of `track` in file order, with every field of their
+  // headers, for a listing a person reads. Its walk keeps the sector
+  // search's stop rules (a header saying count 0 ends it, unlisted), and
+  // also ends where the track can no longer lie: at the start of the next
+  // track in the table and at the end of the disk. At most `maxRecords`.
+  RecordListing ReadRecords(int32_t track, SectorRecord* dest, int32_t maxRecords);
+
+  // Entries of the current disk's track table that really are entries; see
+  // tableEntries below.
+  int32_t GetTableEntries() const { return tableEntries; }
+  // Whether the current disk's header marks it write-protected.
+  bool IsWriteProtected() const { return writeProtected; }
+
   // Disks found by the last successful Open (0 after Open(nullptr)).
   int32_t GetDiskCount() const { return diskCount; }
   // The current disk's name: the `name` member itself, so it follows later
@@ -84,10 +127,22 @@ class D88File {
   uint32_t trackOffsets[kMaxTracks] = {};
   int32_t mediaType = -1;
   char name[kDiskNameSize + 1] = {};
+  // How many of trackOffsets are table entries. Many images, PC-98 ones
+  // above all, are written with a table of 160 entries (a header of 0x2A0
+  // bytes) or 154 (0x288): their first track's records begin where that
+  // table ends, so what would be the last entries is sector data. The first
+  // track's records cannot begin inside the table, so the table ends at the
+  // first entry that lies at or past the smallest non-zero offset among the
+  // entries before it. Entries past its end are read as absent tracks by
+  // every operation; this goes beyond the letter of the format, which always
+  // has 164, but no honest 164-entry table is shortened by it.
+  int32_t tableEntries = 0;
+  bool writeProtected = false;
 
  private:
   // File offset of the first record of `track`, or -1 when the track cannot
-  // be read: no file, index out of range, entry 0 or beyond the disk's size.
+  // be read: no file, index out of range or past the table, entry 0 or
+  // beyond the disk's size.
   int64_t TrackStart(int32_t track) const;
 
   // Copies up to `size` bytes at file offset `position` into `dest` and
@@ -109,6 +164,7 @@ class D88File {
     int64_t next = 0;    // file offset of the next record's header
     int32_t record = 0;  // that record's index in the track, from 0
     bool ended = true;   // a stop rule has been met
+    WalkEnd end = WalkEnd::kNoTrack;  // which one
   };
   // A walk of `track`, ended at once when the track cannot be read.
   TrackWalk BeginWalk(int32_t track) const;

@@ -19,7 +19,8 @@ constexpr int32_t kMaxTracks = 164;
 constexpr int32_t kDiskHeaderSize = 0x2B0;  // 688 bytes
 constexpr int32_t kDiskNameOffset = 0x00;   // 16 raw bytes, zero-terminated when shorter
 constexpr int32_t kDiskNameSize = 16;
-constexpr int32_t kMediaTypeOffset = 0x1B;  // one byte, kept as its raw value
+constexpr int32_t kWriteProtectOffset = 0x1A;  // one byte: non-zero when the disk is write-protected
+constexpr int32_t kMediaTypeOffset = 0x1B;  // one byte, kept as its raw value (0x00 2D, 0x10 2DD, 0x20 2HD, ...)
 constexpr int32_t kDiskSizeOffset = 0x1C;   // u32: distance to the next disk's header
 constexpr int32_t kTrackTableOffset = 0x20; // kMaxTracks x u32, offsets from the disk's start; 0 = absent
 
@@ -30,6 +31,9 @@ constexpr int32_t kSectorHOffset = 0x01;      // head byte
 constexpr int32_t kSectorROffset = 0x02;      // sector number
 constexpr int32_t kSectorNOffset = 0x03;      // size code: nominally 128 << N bytes
 constexpr int32_t kSectorCountOffset = 0x04;  // u16: records in this track, repeated in every record
+constexpr int32_t kDensityOffset = 0x06;      // 0x00 double density (MFM), 0x40 single density (FM)
+constexpr int32_t kDeletedOffset = 0x07;      // 0x10 when the sector holds deleted data
+constexpr int32_t kStatusOffset = 0x08;       // the disk BIOS's status when the image was made; 0 = normal
 constexpr int32_t kDataSizeOffset = 0x0E;     // u16: data bytes following this header
 
 // Limits of the reader.

@@ -10,6 +10,7 @@
 
 #include "fuzz/FuzzSupport.h"
 #include "kit/ImageBuilder.h"
+#include "kit/Shapes.h"
 
 using namespace testimage;
 
@@ -65,6 +66,14 @@ std::vector<std::pair<std::string, Bytes>> Images() {
   Disk loop = Four();
   loop.SetSize(0);
   out.emplace_back("size-zero", loop.Build());
+  out.emplace_back("table-160", ShortTable2HD(160, 2).Build());
+  out.emplace_back("table-154", ShortTable2HD(154, 2).Build());
+  Disk blank = Four();
+  blank.rawTracks[74] = Unformatted(600);
+  blank.tracks[72][1].density = 0x40;
+  blank.tracks[72][2].deleted = 0x10;
+  blank.tracks[72][3].status = 0xB0;
+  out.emplace_back("unformatted-and-marks", blank.Build());
   const Bytes whole = Four().Build();
   out.emplace_back("truncated-header", Bytes(whole.begin(), whole.begin() + 700));
   out.emplace_back("truncated-data", Bytes(whole.begin(), whole.begin() + 688 + 16 + 100));

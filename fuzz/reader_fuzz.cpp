@@ -28,10 +28,11 @@ void CheckGuard(const std::vector<uint8_t>& dest, int32_t length) {
   for (size_t i = static_cast<size_t>(length > 0 ? length : 0); i < dest.size(); ++i) Check(dest[i] == kGuard);
 }
 
-// One query drawn from the arguments: a sector, a run or a listing, checked
+// One query drawn from the arguments: a sector, a run or a listing of IDs or
+// of records, checked
 // against the model; with `closed`, against the promise that nothing is read.
 void Query(fuzzing::Args& args, D88File& d88, ReferenceReader& model, bool closed) {
-  const int32_t kind = args.Byte() % 3;
+  const int32_t kind = args.Byte() % 4;
   const int32_t track = args.Near(kMaxTracks);
   const bool honest = args.Byte() & 1;
   const int32_t c = honest ? track >> 1 : args.Near(256);
@@ -50,10 +51,24 @@ void Query(fuzzing::Args& args, D88File& d88, ReferenceReader& model, bool close
   } else if (kind == 1) {
     result = d88.ReadSectors(track, c, h, r, n, got.data(), length);
     expected = model.ReadSectors(track, c, h, r, n, want.data(), length);
-  } else {
+  } else if (kind == 2) {
     result = d88.ReadIds(track, got.data(), length);
     expected = model.ReadIds(track, want.data(), length);
     Check(result % 4 == 0);
+  } else {
+    // Room for length / 64 records, so that some listings fill it.
+    const int32_t room = length > 0 ? length / 64 : 0;
+    std::vector<SectorRecord> gotRecords(static_cast<size_t>(room)), wantRecords(gotRecords.size());
+    const RecordListing listing = d88.ReadRecords(track, gotRecords.data(), room);
+    const RecordListing modelListing = model.ReadRecords(track, wantRecords.data(), room);
+    Check(listing.records >= 0 && listing.records <= room);
+    if (closed) {
+      Check(listing.records == 0 && listing.end == WalkEnd::kNoTrack);
+      return;
+    }
+    Check(listing.records == modelListing.records && listing.end == modelListing.end);
+    for (size_t i = 0; i < static_cast<size_t>(listing.records); ++i) Check(SameRecord(gotRecords[i], wantRecords[i]));
+    return;
   }
   if (closed) {
     Check(result == 0);

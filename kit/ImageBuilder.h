@@ -30,6 +30,9 @@ inline Bytes SectorData(int track, int r, size_t size, int disk = 0) {
 struct Record {
   uint8_t c = 0, h = 0, r = 0, n = 1;
   uint16_t count = 0;  // the track's sector count as this record states it
+  uint8_t density = 0;  // 0x40: single density (FM)
+  uint8_t deleted = 0;  // 0x10: deleted data
+  uint8_t status = 0;   // the disk BIOS's status, 0 = normal
   Bytes data;
   int32_t dataSizeField = -1;  // written instead of data.size() when >= 0
 };
@@ -57,7 +60,10 @@ inline void PutLE32(uint8_t* p, uint32_t v) {
 struct Disk {
   std::string name;           // raw bytes, at most 16 are written
   uint8_t mediaType = 0x20;   // 2HD
+  uint8_t writeProtect = 0;
+  int tableEntries = kMaxTracks;  // fewer makes the header shorter: 0x20 + 4 x entries bytes
   std::map<int, std::vector<Record>> tracks;  // laid out in track order
+  std::map<int, Bytes> rawTracks;             // tracks laid out as these bytes, unformatted ones say
   std::map<int, uint32_t> entryOverride;      // track-table entries to force
   bool sizeOverridden = false;
   uint32_t sizeOverride = 0;
@@ -68,20 +74,33 @@ struct Disk {
   }
 
   Bytes Build() const {
-    Bytes out(kDiskHeaderSize, 0);
+    Bytes out(static_cast<size_t>(kTrackTableOffset + 4 * tableEntries), 0);
     for (size_t i = 0; i < name.size() && i < static_cast<size_t>(kDiskNameSize); ++i) {
       out[kDiskNameOffset + i] = static_cast<uint8_t>(name[i]);
     }
+    out[kWriteProtectOffset] = writeProtect;
     out[kMediaTypeOffset] = mediaType;
-    for (const auto& [t, records] : tracks) {
-      PutLE32(&out[kTrackTableOffset + 4 * t], static_cast<uint32_t>(out.size()));
-      for (const Record& rec : records) {
+    std::map<int, bool> order;
+    for (const auto& entry : tracks) order[entry.first] = true;
+    for (const auto& entry : rawTracks) order[entry.first] = true;
+    for (const auto& [t, unused] : order) {
+      // A track past a short table is laid out but has no entry.
+      if (t < tableEntries) PutLE32(&out[kTrackTableOffset + 4 * t], static_cast<uint32_t>(out.size()));
+      const auto raw = rawTracks.find(t);
+      if (raw != rawTracks.end()) {
+        out.insert(out.end(), raw->second.begin(), raw->second.end());
+        continue;
+      }
+      for (const Record& rec : tracks.at(t)) {
         uint8_t header[kSectorHeaderSize] = {};
         header[kSectorCOffset] = rec.c;
         header[kSectorHOffset] = rec.h;
         header[kSectorROffset] = rec.r;
         header[kSectorNOffset] = rec.n;
         PutLE16(header + kSectorCountOffset, rec.count);
+        header[kDensityOffset] = rec.density;
+        header[kDeletedOffset] = rec.deleted;
+        header[kStatusOffset] = rec.status;
         PutLE16(header + kDataSizeOffset,
                 rec.dataSizeField >= 0 ? static_cast<uint32_t>(rec.dataSizeField) : static_cast<uint32_t>(rec.data.size()));
         out.insert(out.end(), header, header + kSectorHeaderSize);

@@ -36,10 +36,17 @@ class RandomImages {
   Disk MakeDisk(int disk) {
     Disk d;
     d.name = "R" + std::to_string(disk);
+    // Tables as short as many real images have them; the first track's
+    // records then begin where the table ends.
+    if (Chance(15)) d.tableEntries = Chance(50) ? 160 : 154;
     const int firstTrack = Uniform(0, 6);
     const int trackTotal = Uniform(0, 6);
     for (int t = firstTrack; t < firstTrack + trackTotal; ++t) {
       if (Chance(15)) continue;  // absent
+      if (Chance(8)) {
+        d.rawTracks[t] = Bytes(static_cast<size_t>(Uniform(0, 600)), 0);  // unformatted: zero bytes
+        continue;
+      }
       const int sectors = Uniform(0, 20);
       std::vector<Record> records = StandardTrack(t, sectors, Chance(80) ? 1 : Uniform(0, 3), disk);
       for (Record& rec : records) Damage(rec, sectors);
@@ -62,6 +69,9 @@ class RandomImages {
   }
 
   void Damage(Record& rec, int sectors) {
+    if (Chance(5)) rec.density = 0x40;
+    if (Chance(5)) rec.deleted = 0x10;
+    if (Chance(5)) rec.status = static_cast<uint8_t>(Uniform(0, 255));
     if (Chance(5)) rec.count = 0;
     if (Chance(5)) rec.count = static_cast<uint16_t>(Uniform(1, sectors + 3));
     if (Chance(3)) rec.count = 0xFFFF;

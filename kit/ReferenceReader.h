@@ -5,11 +5,19 @@
 #ifndef KIT_REFERENCEREADER_H_
 #define KIT_REFERENCEREADER_H_
 
+#include <algorithm>
 #include <cstdint>
 #include <cstring>
 #include <vector>
 
-#include "d88/D88Layout.h"
+#include "d88/D88File.h"
+
+// True when two listed records agree in every field.
+inline bool SameRecord(const SectorRecord& a, const SectorRecord& b) {
+  return a.offset == b.offset && a.c == b.c && a.h == b.h && a.r == b.r && a.n == b.n && a.count == b.count &&
+         a.dataSize == b.dataSize && a.density == b.density && a.deleted == b.deleted && a.status == b.status &&
+         a.dataPresent == b.dataPresent;
+}
 
 class ReferenceReader {
  public:
@@ -31,12 +39,20 @@ class ReferenceReader {
     diskOffset = diskOffsets[index];
     for (int32_t t = 0; t < kMaxTracks; ++t) trackOffsets[t] = GetLE32(header + kTrackTableOffset + 4 * t);
     diskSize = GetLE32(header + kDiskSizeOffset);
+    // The table ends at the first entry lying at or past the smallest
+    // non-zero offset of the entries before it.
+    tableEntries = kMaxTracks;
+    for (int32_t t = 0; t < kMaxTracks && tableEntries == kMaxTracks; ++t) {
+      for (int32_t before = 0; before < t; ++before) {
+        const uint32_t entry = trackOffsets[before];
+        if (entry != 0 && static_cast<uint32_t>(kTrackTableOffset + 4 * t) >= entry) tableEntries = t;
+      }
+    }
     return true;
   }
 
   int32_t ReadSector(int32_t track, int32_t c, int32_t h, int32_t r, int32_t n, uint8_t* dest, int32_t maxLength) const {
-    if (maxLength < 0 || track < 0 || track >= kMaxTracks) return 0;
-    if (trackOffsets[track] == 0 || trackOffsets[track] > diskSize) return 0;
+    if (maxLength < 0 || !Readable(track)) return 0;
     int64_t at = static_cast<uint32_t>(diskOffset + trackOffsets[track]);
     for (int32_t i = 0; i < kMaxRecordsPerTrack; ++i) {
       uint8_t header[kSectorHeaderSize];
@@ -79,8 +95,7 @@ class ReferenceReader {
   }
 
   int32_t ReadIds(int32_t track, uint8_t* dest, int32_t maxLength) const {
-    if (track < 0 || track >= kMaxTracks) return 0;
-    if (trackOffsets[track] == 0 || trackOffsets[track] > diskSize) return 0;
+    if (!Readable(track)) return 0;
     int64_t at = static_cast<uint32_t>(diskOffset + trackOffsets[track]);
     int32_t stored = 0;
     for (int32_t i = 0; i < kMaxRecordsPerTrack && 4 * (i + 1) <= maxLength; ++i) {
@@ -94,6 +109,49 @@ class ReferenceReader {
     return stored;
   }
 
+  // Every record of the track with all its fields, ending at the sector
+  // search's stop rules, at the next track's start and at the disk's end.
+  RecordListing ReadRecords(int32_t track, SectorRecord* dest, int32_t maxRecords) const {
+    RecordListing out;
+    if (!Readable(track)) return out;
+    const uint32_t entry = trackOffsets[track];
+    const int64_t start = static_cast<uint32_t>(diskOffset + entry);
+    const int64_t diskEnd = start + (diskSize - entry);
+    int64_t trackEnd = diskEnd;
+    for (int32_t t = 0; t < tableEntries; ++t) {
+      if (trackOffsets[t] > entry && trackOffsets[t] <= diskSize) {
+        trackEnd = std::min<int64_t>(trackEnd, start + (trackOffsets[t] - entry));
+      }
+    }
+    int64_t at = start;
+    for (int32_t i = 0;; ++i) {
+      if (at >= diskEnd && diskEnd <= trackEnd) return {i, WalkEnd::kDiskEnd};
+      if (at >= trackEnd) return {i, WalkEnd::kTrackEnd};
+      if (i == maxRecords) return {i, WalkEnd::kFull};
+      uint8_t header[kSectorHeaderSize];
+      if (Read(at, header, kSectorHeaderSize) < kSectorHeaderSize) return {i, WalkEnd::kFileEnd};
+      const int32_t count = GetLE16(header + 4);
+      if (count == 0) return {i, WalkEnd::kCountZero};
+      SectorRecord& rec = dest[i];
+      rec.offset = at;
+      rec.c = header[0];
+      rec.h = header[1];
+      rec.r = header[2];
+      rec.n = header[3];
+      rec.count = static_cast<uint16_t>(count);
+      rec.density = header[6];
+      rec.deleted = header[7];
+      rec.status = header[8];
+      rec.dataSize = GetLE16(header + 14);
+      const int64_t held = static_cast<int64_t>(file_.size()) - (at + kSectorHeaderSize);
+      rec.dataPresent = static_cast<uint16_t>(std::max<int64_t>(0, std::min<int64_t>(held, rec.dataSize)));
+      if (rec.dataPresent < rec.dataSize) return {i + 1, WalkEnd::kFileEnd};
+      if (i == count - 1) return {i + 1, WalkEnd::kLastRecord};
+      if (i + 1 == kMaxRecordsPerTrack) return {i + 1, WalkEnd::kWalkBound};
+      at += kSectorHeaderSize + rec.dataSize;
+    }
+  }
+
   int32_t diskCount = 0;
   int32_t firstSector = 1;
   int32_t lastSector = 16;
@@ -101,8 +159,13 @@ class ReferenceReader {
   uint32_t diskSize = 0;
   uint32_t diskOffset = 0;
   uint32_t trackOffsets[kMaxTracks] = {};
+  int32_t tableEntries = 0;
 
  private:
+  bool Readable(int32_t track) const {
+    return track >= 0 && track < tableEntries && trackOffsets[track] != 0 && trackOffsets[track] <= diskSize;
+  }
+
   // Bytes at `at`, as many as the file holds, like a seek and a read.
   int32_t Read(int64_t at, uint8_t* dest, int32_t size) const {
     if (size <= 0 || at >= static_cast<int64_t>(file_.size())) return 0;

@@ -1,18 +1,23 @@
-// make_sample [--damaged] PATH: writes a 2HD D88 image (77 cylinders, two
-// heads, 26 sectors of 256 bytes) whose sector data is a recognisable
-// pattern, for trying the tools without an image of one's own. --damaged
-// plants the faults a worn or badly copied disk shows: a missing sector on
-// track 80, records out of order on track 82, a short sector on track 90
-// and an absent track 100.
+// make_sample [--damaged | --shapes] PATH: writes a 2HD D88 image (77
+// cylinders, two heads, 26 sectors of 256 bytes) whose sector data is a
+// recognisable pattern, for trying the tools without an image of one's own.
+// --damaged plants the faults a worn or badly copied disk shows: a missing
+// sector on track 80, records out of order on track 82, a short sector on
+// track 90 and an absent track 100. --shapes writes instead a small image
+// with the shapes real images have: a 160-entry track table, a single
+// density track, unformatted tracks, deleted and error-status sectors, and
+// a file that ends inside a record.
 #include <cstdio>
 #include <cstring>
 
 #include "kit/ImageBuilder.h"
+#include "kit/Shapes.h"
 
 int main(int argc, char** argv) {
   const bool damaged = argc == 3 && std::strcmp(argv[1], "--damaged") == 0;
-  if (argc != 2 && !damaged) {
-    std::fprintf(stderr, "Usage: %s [--damaged] OUTPUT.d88\n", argc > 0 ? argv[0] : "make_sample");
+  const bool shapes = argc == 3 && std::strcmp(argv[1], "--shapes") == 0;
+  if (argc != 2 && !damaged && !shapes) {
+    std::fprintf(stderr, "Usage: %s [--damaged | --shapes] OUTPUT.d88\n", argc > 0 ? argv[0] : "make_sample");
     return 1;
   }
   const char* path = argv[argc - 1];
@@ -25,7 +30,7 @@ int main(int argc, char** argv) {
     disk.tracks[90][20].data.resize(128);
     disk.tracks.erase(100);
   }
-  const testimage::Bytes image = disk.Build();
+  const testimage::Bytes image = shapes ? testimage::ShapesImage() : disk.Build();
   std::FILE* f = std::fopen(path, "wb");
   if (f == nullptr || std::fwrite(image.data(), 1, image.size(), f) != image.size() || std::fclose(f) != 0) {
     std::perror(path);

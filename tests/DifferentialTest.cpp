@@ -66,7 +66,7 @@ TEST_F(ReaderTest, AgreesWithThePlainWalkOnGeneratedImages) {
       const size_t room = static_cast<size_t>(std::max(length, 0)) + 32;
       Bytes got = Guarded(room), want = Guarded(room);
       int32_t result = 0, expected = 0;
-      switch (gen.Uniform(0, 2)) {
+      switch (gen.Uniform(0, 3)) {
         case 0:
           result = d88.ReadSector(track, c, h, r, n, got.data(), length);
           expected = model.ReadSector(track, c, h, r, n, want.data(), length);
@@ -75,9 +75,27 @@ TEST_F(ReaderTest, AgreesWithThePlainWalkOnGeneratedImages) {
           result = d88.ReadSectors(track, c, h, r, n, got.data(), length);
           expected = model.ReadSectors(track, c, h, r, n, want.data(), length);
           break;
-        default:
+        case 2:
           result = d88.ReadIds(track, got.data(), length);
           expected = model.ReadIds(track, want.data(), length);
+          break;
+        default: {
+          const int32_t room = std::max(length / 64, 0);
+          std::vector<SectorRecord> gotRecords(static_cast<size_t>(room) + 1), wantRecords(gotRecords.size());
+          const RecordListing listing = d88.ReadRecords(track, gotRecords.data(), room);
+          const RecordListing modelListing = model.ReadRecords(track, wantRecords.data(), room);
+          if (closed) {
+            ASSERT_EQ(listing.records, 0);
+            ASSERT_EQ(listing.end, WalkEnd::kNoTrack);
+            continue;
+          }
+          ASSERT_EQ(listing.records, modelListing.records);
+          ASSERT_EQ(listing.end, modelListing.end);
+          for (int32_t i = 0; i < listing.records; ++i) {
+            ASSERT_TRUE(SameRecord(gotRecords[static_cast<size_t>(i)], wantRecords[static_cast<size_t>(i)])) << "record " << i;
+          }
+          continue;
+        }
       }
       if (closed) {
         ASSERT_EQ(result, 0);

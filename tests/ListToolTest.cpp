@@ -1,9 +1,12 @@
 // d88ls as a user meets it: the built program run on images built in code.
 #include <sys/stat.h>
 
+#include <algorithm>
+
 #include <gtest/gtest.h>
 
 #include "kit/ImageBuilder.h"
+#include "kit/Shapes.h"
 #include "kit/TestUtil.h"
 
 using testimage::Bytes;
@@ -45,7 +48,7 @@ TEST_F(ListRun, WellFormedImageIsCompleteForTheExtraction) {
   const testutil::ProcessResult r = List(Standard2HD(77, "SAMPLE").Build());
   EXPECT_EQ(r.exitCode, 0);
   EXPECT_EQ(r.err, "");
-  EXPECT_EQ(r.out, "1 disk\ndisk 0: \"SAMPLE\", media type 0x20\n" + StandardLines(0, 153) +
+  EXPECT_EQ(r.out, "1 disk\ndisk 0: \"SAMPLE\", media type 0x20 (2HD)\n" + StandardLines(0, 153) +
                        "disk 0: d88adpcm tracks 72-148: complete\n");
 }
 
@@ -62,11 +65,11 @@ TEST_F(ListRun, DamagedTracksAreNamedAndIdsListedAsTheyLie) {
   const testutil::ProcessResult r = List(d.Build());
   EXPECT_EQ(r.exitCode, 0);
   const std::string expected =
-      "1 disk\ndisk 0: \"DAMAGED\", media type 0x00\n" + StandardLines(0, 2) +
+      "1 disk\ndisk 0: \"DAMAGED\", media type 0x00 (2D)\n" + StandardLines(0, 2) +
       "  track 3: 1 record: C1 H1 R9 N2\n" + StandardLines(4, 71) +
       "  track 72: 25 records: C36 H0 R1-12 N1, C36 H0 R14-26 N1\n"
       "  track 73: 26 records: C36 H1 R1-26 N1\n"
-      "  track 74: 26 records: C37 H0 R3 N1, C37 H0 R2 N1, C37 H0 R1 N1, C37 H0 R4-26 N1\n"
+      "  track 74: 26 records: C37 H0 R3 N1, C37 H0 R2 N1, C37 H0 R1 N1, C37 H0 R4-5 N1, C37 H0 R6 N1 (128 bytes), C37 H0 R7-26 N1\n"
       "  track 75: 26 records: C37 H1 R1-26 N1\n"
       "disk 0: d88adpcm tracks 72-148: incomplete: 72 (12 of 26), 74 (5 of 26), " +
       MissingFrom(76) + "\n";
@@ -84,9 +87,9 @@ TEST_F(ListRun, SeveralDisksEachGetTheirListingAndSummary) {
   EXPECT_EQ(r.exitCode, 0);
   EXPECT_EQ(r.out,
             "2 disks\n"
-            "disk 0: \"A\\x01\\\"\\\\\x83\x74\", media type 0x20\n" +
+            "disk 0: \"A\\x01\\\"\\\\\x83\x74\", media type 0x20 (2HD)\n" +
                 StandardLines(72, 72) +
-                "disk 1: \"0123456789ABCDEF\", media type 0x30\n"
+                "disk 1: \"0123456789ABCDEF\", media type 0x30 (1D)\n"
                 "disk 0: d88adpcm tracks 72-148: incomplete: " +
                 MissingFrom(74) +
                 "\n"
@@ -107,11 +110,103 @@ TEST_F(ListRun, RunsJoinOnlyWhereCHAndNAgreeAndNamesEscapeDelete) {
   EXPECT_EQ(r.exitCode, 0);
   EXPECT_EQ(r.out,
             "1 disk\n"
-            "disk 0: \"DEL\\x7F\", media type 0x20\n"
+            "disk 0: \"DEL\\x7F\", media type 0x20 (2HD)\n"
             "  track 0: 6 records: C0 H0 R1 N1, C0 H0 R2 N2, C1 H0 R3 N2, C1 H1 R4-5 N2, C1 H1 R7 N2\n"
             "  track 72: 25 records: C36 H0 R1-25 N1\n"
             "disk 0: d88adpcm tracks 72-148: incomplete: 72 (25 of 26), " +
                 MissingFrom(74) + "\n");
+}
+
+TEST_F(ListRun, ShapesOfRealImagesAreShownForWhatTheyAre) {
+  const testutil::ProcessResult r = List(testimage::ShapesImage());
+  EXPECT_EQ(r.exitCode, 0);
+  EXPECT_EQ(r.err, "");
+  EXPECT_EQ(r.out,
+            "1 disk\n"
+            "disk 0: \"SHAPES\", media type 0x20 (2HD)\n"
+            "  track table: 160 entries\n"
+            "  track 0: 26 records: C0 H0 R1-26 N0 (FM)\n"
+            "  track 1: 26 records: C0 H1 R1-26 N1\n"
+            "  track 2: unformatted\n"
+            "  track 3: unformatted\n"
+            "  track 4: 26 records: C2 H0 R1-4 N1, C2 H0 R5 N1 (deleted, deleted data mark), C2 H0 R6-8 N1, "
+            "C2 H0 R9 N1 (data CRC error), C2 H0 R10-11 N1, C2 H0 R12 N1 (status 0x55), C2 H0 R13-26 N1\n" +
+                StandardLines(72, 79) +
+                "  track 80: 2 records: C40 H0 R1-2 N1; file ends inside record 2\n"
+                "disk 0: d88adpcm tracks 72-148: incomplete: 80 (1 of 26), " +
+                MissingFrom(82) + "\n");
+}
+
+TEST_F(ListRun, ShortTablesListOnlyTheirEntries) {
+  // 154 entries: the bytes where entries 154 to 163 would be (track 0's
+  // first header and sector data) include offsets inside the disk.
+  const testutil::ProcessResult r = List(testimage::ShortTable2HD(154, 77, "PC98").Build());
+  EXPECT_EQ(r.exitCode, 0);
+  EXPECT_EQ(r.out, "1 disk\ndisk 0: \"PC98\", media type 0x20 (2HD)\n  track table: 154 entries\n" +
+                       StandardLines(0, 153) + "disk 0: d88adpcm tracks 72-148: complete\n");
+}
+
+TEST_F(ListRun, MarksUnusualRecordsAndJoinsRunsOnlyWhereTheMarksAgree) {
+  Disk d;
+  d.name = "MARKS";
+  d.mediaType = 0x10;
+  d.writeProtect = 0x10;
+  d.tracks[0] = StandardTrack(0, 6, 0);
+  d.tracks[0][1].density = 0x40;
+  d.tracks[0][2].density = 0x40;
+  d.tracks[0][3].density = 0x01;
+  d.tracks[0][4].deleted = 0x02;
+  d.tracks[0][5].data.resize(200);
+  // Counts that run on: into track 2, and past the disk's end.
+  d.tracks[1] = StandardTrack(1, 2);
+  for (auto& rec : d.tracks[1]) rec.count = 5;
+  d.tracks[2] = {MakeRecord(1, 0, 1, 1, 1, Bytes(256, 1)), MakeRecord(1, 0, 2, 1, 0, Bytes(256, 2))};
+  d.tracks[2][0].count = 3;
+  d.tracks[3] = StandardTrack(3, 1);
+  d.tracks[3][0].count = 4;
+  Disk next;
+  next.name = "NEXT";
+  next.mediaType = 0x55;
+  const testutil::ProcessResult r = List(Concat({d.Build(), next.Build()}));
+  EXPECT_EQ(r.exitCode, 0);
+  EXPECT_EQ(r.out,
+            "2 disks\n"
+            "disk 0: \"MARKS\", media type 0x10 (2DD), write-protected\n"
+            "  track 0: 6 records: C0 H0 R1 N0, C0 H0 R2-3 N0 (FM), C0 H0 R4 N0 (density 0x01), "
+            "C0 H0 R5 N0 (deleted mark 0x02), C0 H0 R6 N0 (200 bytes)\n"
+            "  track 1: 2 records: C0 H1 R1-2 N1; counts run on into the next track\n"
+            "  track 2: 1 record: C1 H0 R1 N1; then a header saying 0 records\n"
+            "  track 3: 1 record: C1 H1 R1 N1; counts run on past the disk's end\n"
+            "disk 1: \"NEXT\", media type 0x55\n"
+            "disk 0: d88adpcm tracks 72-148: incomplete: " +
+                MissingFrom(72) + "\ndisk 1: d88adpcm tracks 72-148: incomplete: " + MissingFrom(72) + "\n");
+}
+
+TEST_F(ListRun, ListingStaysProportionalToTheRecordsThere) {
+  Disk unformatted = Standard2HD(77, "BLANKS");
+  for (int t = 100; t < 154; ++t) {
+    unformatted.tracks.erase(t);
+    unformatted.rawTracks[t] = testimage::Unformatted(26 * 272);
+  }
+  const std::pair<const char*, Bytes> images[] = {
+      {"sample", Standard2HD(77).Build()},
+      {"shapes", testimage::ShapesImage()},
+      {"160 entries", testimage::ShortTable2HD(160, 80).Build()},
+      {"154 entries", testimage::ShortTable2HD(154, 77).Build()},
+      {"zero-filled tracks, then another disk", Concat({unformatted.Build(), Standard2HD(77).Build()})},
+  };
+  for (const auto& [what, image] : images) {
+    const testutil::ProcessResult r = List(image);
+    EXPECT_EQ(r.exitCode, 0) << what;
+    size_t longest = 0, lines = 0;
+    for (size_t at = 0; at < r.out.size(); ++lines) {
+      const size_t end = r.out.find('\n', at);
+      longest = std::max(longest, end - at);
+      at = end + 1;
+    }
+    EXPECT_LE(longest, 1024u) << what;
+    EXPECT_LE(lines, 2u * (160 + 4)) << what;  // a line a track and a few per disk
+  }
 }
 
 TEST_F(ListRun, EmptyFileHoldsNoDisks) {

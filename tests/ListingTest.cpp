@@ -1,4 +1,5 @@
 // Track ID listings and the disk queries.
+#include "kit/Shapes.h"
 #include "tests/ReaderTestSupport.h"
 
 using testimage::Concat;
@@ -132,6 +133,132 @@ TEST_F(ReaderTest, QueriesFollowTheReaderState) {
   EXPECT_EQ(d88.GetDiskCount(), 0);
   EXPECT_EQ(d88.GetMediaType(), -1);
   EXPECT_STREQ(d88.GetDiskName(), "BRAVO");
+}
+
+// ---------------------------------------------------------------- the table's true length
+
+TEST_F(ReaderTest, TableEndsWhereTheFirstTrackBegins) {
+  const struct {
+    const char* what;
+    Disk disk;
+    int32_t entries;
+  } cases[] = {
+      {"164 entries", Standard2HD(2), 164},
+      {"160 entries", testimage::ShortTable2HD(160, 2), 160},
+      {"154 entries", testimage::ShortTable2HD(154, 2), 154},
+      {"no tracks at all", Disk{}, 164},
+      {"an entry pointing inside the table", [] {
+         Disk d = Standard2HD(2);
+         d.entryOverride[0] = 0x40;  // entry 8 lies at 0x40
+         return d;
+       }(), 8},
+  };
+  for (const auto& c : cases) {
+    OpenDisk(c.disk.Build());
+    EXPECT_EQ(d88.GetTableEntries(), c.entries) << c.what;
+    EXPECT_EQ(d88.tableEntries, c.entries) << c.what;
+  }
+}
+
+TEST_F(ReaderTest, EntriesPastTheTableAreAbsentTracksForEveryOperation) {
+  // Entry 155 of a 154-entry table holds the first record's count, 26: an
+  // offset inside the disk's name; entries 158 to 160 are the first
+  // sector's data, offsets inside the disk.
+  const Bytes image = testimage::ShortTable2HD(154, 77).Build();
+  OpenDisk(image);
+  ASSERT_EQ(d88.trackOffsets[155], 26u);  // every value is still kept as read
+  ASSERT_EQ(d88.trackOffsets[158], 0x300u);
+  for (int32_t track : {154, 155, 158, 159, 160, 163}) {
+    Bytes dest = Guarded(512);
+    EXPECT_EQ(d88.ReadSector(track, 0, 0, 0, 0, dest.data(), 256), 0) << track;
+    EXPECT_EQ(d88.ReadSectors(track, 0, 0, 0, 0, dest.data(), 512), 0) << track;
+    EXPECT_EQ(d88.ReadIds(track, dest.data(), 512), 0) << track;
+    EXPECT_TRUE(GuardIntact(dest, 0)) << track;
+    SectorRecord records[4];
+    EXPECT_EQ(d88.ReadRecords(track, records, 4).end, WalkEnd::kNoTrack) << track;
+  }
+  Bytes dest(256);
+  ASSERT_EQ(d88.ReadSector(153, 76, 1, 26, 1, dest.data(), 256), 256);
+  EXPECT_EQ(dest, testimage::SectorData(153, 26, 256));
+}
+
+// ---------------------------------------------------------------- ReadRecords
+
+TEST_F(ReaderTest, RecordsCarryEveryHeaderField) {
+  Disk d;
+  Record fm = MakeRecord(3, 1, 7, 0, 2, Bytes(128, 1));
+  fm.density = 0x40;
+  fm.deleted = 0x10;
+  fm.status = 0xB0;
+  d.tracks[5] = {fm, Id(3, 1, 8, 2, 2, 300)};
+  OpenDisk(d.Build());
+  SectorRecord records[4];
+  const RecordListing listing = d88.ReadRecords(5, records, 4);
+  ASSERT_EQ(listing.records, 2);
+  EXPECT_EQ(listing.end, WalkEnd::kLastRecord);
+  const SectorRecord& a = records[0];
+  EXPECT_EQ(a.offset, 688);
+  EXPECT_EQ(std::vector<int>({a.c, a.h, a.r, a.n, a.count, a.dataSize, a.density, a.deleted, a.status, a.dataPresent}),
+            std::vector<int>({3, 1, 7, 0, 2, 128, 0x40, 0x10, 0xB0, 128}));
+  const SectorRecord& b = records[1];
+  EXPECT_EQ(b.offset, 688 + 16 + 128);
+  EXPECT_EQ(std::vector<int>({b.c, b.h, b.r, b.n, b.count, b.dataSize, b.density, b.deleted, b.status, b.dataPresent}),
+            std::vector<int>({3, 1, 8, 2, 2, 300, 0, 0, 0, 300}));
+}
+
+// How a listing of track 0 ends, for each way a track can end.
+TEST_F(ReaderTest, RecordListingsEndWhereTheTrackCanNoLongerLie) {
+  auto withTrack = [](std::vector<Record> records) {
+    Disk d;
+    d.tracks[0] = std::move(records);
+    d.tracks[1] = {Id(0, 1, 1, 1, 1)};
+    return d.Build();
+  };
+  const Bytes whole = withTrack({Id(0, 0, 1, 1, 2), Id(0, 0, 2, 1, 2)});
+  Disk last;  // track 0 is the disk's last, and another disk follows
+  last.tracks[0] = {Id(0, 0, 1, 1, 5), Id(0, 0, 2, 1, 5)};
+  Disk zeroFilled;
+  zeroFilled.rawTracks[0] = testimage::Unformatted(1000);
+  const struct {
+    const char* what;
+    Bytes image;
+    int32_t room;
+    int32_t records;
+    WalkEnd end;
+  } cases[] = {
+      {"the track's last record", whole, 8, 2, WalkEnd::kLastRecord},
+      {"a count of 0", withTrack({Id(0, 0, 1, 1, 3), Id(0, 0, 2, 1, 0), Id(0, 0, 3, 1, 3)}), 8, 1, WalkEnd::kCountZero},
+      {"zero bytes", zeroFilled.Build(), 8, 0, WalkEnd::kCountZero},
+      {"the next track", withTrack({Id(0, 0, 1, 1, 5), Id(0, 0, 2, 1, 5)}), 8, 2, WalkEnd::kTrackEnd},
+      {"the disk's end", Concat({last.Build(), Standard2HD(1).Build()}), 8, 2, WalkEnd::kDiskEnd},
+      {"a cut header", Slice(whole, 0, 688 + 272 + 10), 8, 1, WalkEnd::kFileEnd},
+      {"cut data", Slice(whole, 0, 688 + 272 + 16 + 10), 8, 2, WalkEnd::kFileEnd},
+      {"full room", whole, 1, 1, WalkEnd::kFull},
+      {"no room", whole, 0, 0, WalkEnd::kFull},
+  };
+  for (const auto& c : cases) {
+    OpenDisk(c.image);
+    SectorRecord records[8];
+    const RecordListing listing = d88.ReadRecords(0, records, c.room);
+    EXPECT_EQ(listing.records, c.records) << c.what;
+    EXPECT_EQ(listing.end, c.end) << c.what;
+  }
+  // The data that the cut leaves: 10 of 256 bytes.
+  SectorRecord records[8];
+  OpenDisk(Slice(whole, 0, 688 + 272 + 16 + 10));
+  ASSERT_EQ(d88.ReadRecords(0, records, 8).records, 2);
+  EXPECT_EQ(records[1].dataSize, 256);
+  EXPECT_EQ(records[1].dataPresent, 10);
+}
+
+TEST_F(ReaderTest, RecordListingEndsAfterTheWalkBound) {
+  Disk d;
+  for (int32_t i = 0; i < 70000; ++i) d.tracks[0].push_back(Id(0, 0, 1, 0, i == 2 ? 5 : 3, 0));
+  OpenDisk(d.Build());
+  std::vector<SectorRecord> records(70000);
+  const RecordListing listing = d88.ReadRecords(0, records.data(), 70000);
+  EXPECT_EQ(listing.records, 65535);
+  EXPECT_EQ(listing.end, WalkEnd::kWalkBound);
 }
 
 }  // namespace

@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include "kit/ImageBuilder.h"
+#include "kit/Shapes.h"
 #include "kit/TestUtil.h"
 #include "tool/Tool.h"
 
@@ -129,6 +130,11 @@ TEST_F(ToolRun, FullImageFillsEverySlot) {
 
 TEST_F(ToolRun, FortyCylindersFillFourSlots) {
   EXPECT_TRUE(SameBytes(Extract(Standard2HD(40).Build()), ExpectedOutput(79)));
+}
+
+TEST_F(ToolRun, ShortTrackTablesReadTheirTracksAsUsual) {
+  EXPECT_TRUE(SameBytes(Extract(testimage::ShortTable2HD(154, 77).Build()), ExpectedOutput(153)));
+  EXPECT_TRUE(SameBytes(Extract(testimage::ShortTable2HD(160, 80).Build()), ExpectedOutput(159)));
 }
 
 TEST_F(ToolRun, OnlyTheFirstDiskIsRead) {
