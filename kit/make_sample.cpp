@@ -1,6 +1,8 @@
 // make_sample [--damaged | --shapes] PATH: writes a 2HD D88 image (77
 // cylinders, two heads, 26 sectors of 256 bytes) whose sector data is a
 // recognisable pattern, for trying the tools without an image of one's own.
+// The tracks that d88adpcm reads hold a few tones and chirps in ADPCM-B, so
+// that adpcm2wav makes playable WAV files of its ADPCM file.
 // --damaged plants the faults a worn or badly copied disk shows: a missing
 // sector on track 80, records out of order on track 82, a short sector on
 // track 90 and an absent track 100. --shapes writes instead a small image
@@ -11,6 +13,7 @@
 #include <cstring>
 
 #include "kit/ImageBuilder.h"
+#include "kit/SampleSounds.h"
 #include "kit/Shapes.h"
 
 int main(int argc, char** argv) {
@@ -22,6 +25,8 @@ int main(int argc, char** argv) {
   }
   const char* path = argv[argc - 1];
   testimage::Disk disk = testimage::Standard2HD(77, damaged ? "DAMAGED" : "SAMPLE");
+  // The tracks d88adpcm reads hold sound, so that its ADPCM file plays.
+  testimage::PlaceRam(disk, testimage::SampleRam());
   if (damaged) {
     auto& t80 = disk.tracks[80];
     t80.erase(t80.begin() + 12);

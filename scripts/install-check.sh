@@ -14,7 +14,7 @@ prefix="$work/prefix"
 cmake -S . -B build-install -G Ninja -DCMAKE_BUILD_TYPE=Release -DD88_WERROR="${WERROR:-OFF}" >/dev/null
 cmake --build build-install
 cmake --install build-install --prefix "$prefix" >/dev/null
-for f in bin/d88adpcm bin/d88ls share/doc/d88adpcm/LICENSE include/d88/D88File.h include/d88/D88Layout.h lib/cmake/d88/d88Config.cmake \
+for f in bin/d88adpcm bin/d88ls bin/adpcm2wav share/man/man1/adpcm2wav.1 share/doc/d88adpcm/LICENSE include/d88/D88File.h include/d88/D88Layout.h lib/cmake/d88/d88Config.cmake \
          share/man/man1/d88adpcm.1 share/man/man1/d88ls.1; do
   test -e "$prefix/$f" || { echo "not installed: $f" >&2; exit 1; }
 done
@@ -31,7 +31,7 @@ cd "$work"
 head -c 6656 ADPCM | cmp - run.bin
 echo "example: run.bin matches ADPCM slot 0"
 
-for page in d88adpcm d88ls; do
+for page in d88adpcm d88ls adpcm2wav; do
   warnings=$(LC_ALL=C.UTF-8 MANWIDTH=80 man --warnings -l "$prefix/share/man/man1/$page.1" 2>&1 >/dev/null)
   if [ -n "$warnings" ]; then
     echo "man $page: $warnings" >&2

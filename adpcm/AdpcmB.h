@@ -1,0 +1,31 @@
+// The YM2608's ADPCM-B ("delta-T") sound data: 4-bit codes, two to a byte,
+// the high nibble played first. No I/O: bytes in, 16-bit samples out.
+#ifndef ADPCM_ADPCMB_H_
+#define ADPCM_ADPCMB_H_
+
+#include <cstddef>
+#include <cstdint>
+
+// The decoder's state. Every sound starts from this reset state; the chip
+// keeps no other memory between codes.
+struct AdpcmBDecoder {
+  int32_t acc = 0;     // the last sample, -32768 to 32767
+  int32_t step = 127;  // the step size, 127 to 24576
+
+  // Plays one 4-bit code (bits 0-2 magnitude, bit 3 sign) and returns the
+  // sample it yields.
+  int16_t Decode(uint8_t code);
+};
+
+// Samples a byte yields.
+constexpr size_t kSamplesPerByte = 2;
+
+// Decodes `size` bytes from reset into `samples` (2 x size of them).
+void DecodeAdpcmB(const uint8_t* bytes, size_t size, int16_t* samples);
+
+// The chip's playback rate for the delta-N register value `deltaN`: its
+// master clock (7,987,200 Hz on these boards) / 144 x deltaN / 65,536,
+// rounded to the nearest hertz. 0x49BA gives 15,974 Hz, 9,452 gives 8,000.
+uint32_t RateForDeltaN(uint32_t deltaN);
+
+#endif  // ADPCM_ADPCMB_H_

@@ -1,0 +1,22 @@
+// The canonical 44-byte header of a RIFF/WAVE file of 16-bit signed
+// little-endian mono PCM. Nothing in it but the format and the sizes, so the
+// same samples always give the same file.
+#ifndef ADPCM_WAV_H_
+#define ADPCM_WAV_H_
+
+#include <cstddef>
+#include <cstdint>
+
+constexpr size_t kWavHeaderSize = 44;
+
+// The most samples one file can describe: its RIFF size field is 32 bits.
+constexpr uint32_t kMaxWavSamples = (0xFFFFFFFFu - 36) / 2;
+
+// Writes the header for `samples` samples at `rate` Hz into `out`.
+void WavHeader(uint32_t rate, uint32_t samples, uint8_t (&out)[kWavHeaderSize]);
+
+// Writes `count` samples as little-endian 16-bit values into `out` (2 x
+// count bytes), whatever the host's byte order.
+void WavSamples(const int16_t* samples, size_t count, uint8_t* out);
+
+#endif  // ADPCM_WAV_H_
