@@ -2,7 +2,9 @@
 # Prints d88adpcm's cost beside the lower-bound program's on the sample 2HD
 # image, side by side in one run: median wall time of a paired, interleaved
 # run, system calls, bytes read from the image, instructions for the whole
-# process. Then the scaling benchmarks. Run by hand: bash bench/compare.sh
+# process. Then adpcm2wav beside its own yardstick on the extracted ADPCM
+# file, the worst cases, and the benchmarks of the reader and the decoder.
+# Run by hand: bash bench/compare.sh
 set -euo pipefail
 cd "$(dirname "$0")/.."
 root=$(pwd)
@@ -47,6 +49,23 @@ printf '%-34s %14s %14s %8s\n' "wall time, median of 301 pairs (us)" "$wall_tool
 printf '%-34s %14s %14s %8s\n' "system calls" "$s_tool" "$s_lower" "$(ratio "$s_tool" "$s_lower")"
 printf '%-34s %14s %14s %8s\n' "bytes read from the image" "$b_tool" "$b_lower" "$(ratio "$b_tool" "$b_lower")"
 printf '%-34s %14s %14s %8s\n' "instructions (callgrind)" "$i_tool" "$i_lower" "$(ratio "$i_tool" "$i_lower")"
+
+# adpcm2wav on the sample's ADPCM file, beside a program that reads the
+# image once and writes WAV files of the same names and sizes without
+# decoding anything.
+"$tool" sample.d88 >/dev/null
+wav="$build/adpcm2wav/adpcm2wav"
+wav_lower="$build/bench/wav_lower_bound"
+calls_on() { strace -f -c -o s.txt "$1" ADPCM >/dev/null; awk '/ total$/ {print $4}' s.txt; }
+instructions_on() { valgrind --tool=callgrind --callgrind-out-file=cg.out "$1" ADPCM 2>&1 >/dev/null | awk '/Collected/ {print $NF}'; }
+read -r w_wav w_lower w_ratio < <("$build/bench/paired_time" 301 ADPCM "$wav" "$wav_lower")
+c_wav=$(calls_on "$wav"); c_lower=$(calls_on "$wav_lower")
+n_wav=$(instructions_on "$wav"); n_lower=$(instructions_on "$wav_lower")
+echo
+printf '%-34s %14s %14s %8s\n' "sample ADPCM (4 sounds, 256 KiB)" "adpcm2wav" "read+write" "ratio"
+printf '%-34s %14s %14s %8s\n' "wall time, median of 301 pairs (us)" "$w_wav" "$w_lower" "$w_ratio"
+printf '%-34s %14s %14s %8s\n' "system calls" "$c_wav" "$c_lower" "$(ratio "$c_wav" "$c_lower")"
+printf '%-34s %14s %14s %8s\n' "instructions (callgrind)" "$n_wav" "$n_lower" "$(ratio "$n_wav" "$n_lower")"
 
 # The slowest image the walk bound allows, beside the sample: every planned
 # track walks 65,535 records. The sparse one is a 537 MB file: WORST_SPARSE=1.
