@@ -12,7 +12,24 @@ namespace {
 // seek is not consulted: a seek past the end succeeds and the read after it
 // comes up short. Every read is preceded by a seek, which also clears the
 // end-of-file state that a short read leaves on the stream.
-void SeekTo(std::FILE* fp, int64_t position) { fseeko(fp, static_cast<off_t>(position), SEEK_SET); }
+void SeekTo(std::FILE* fp, int64_t position) {
+#ifdef _WIN32
+  _fseeki64(fp, position, SEEK_SET);
+#else
+  fseeko(fp, static_cast<off_t>(position), SEEK_SET);
+#endif
+}
+
+// The file's size as it is now.
+int64_t FileSize(std::FILE* fp) {
+#ifdef _WIN32
+  _fseeki64(fp, 0, SEEK_END);
+  return _ftelli64(fp);
+#else
+  fseeko(fp, 0, SEEK_END);
+  return ftello(fp);
+#endif
+}
 
 }  // namespace
 
@@ -35,7 +52,7 @@ bool D88File::Open(const char* path) {
   std::FILE* file = std::fopen(path, "rb");
   if (file == nullptr) return false;
   // glibc's fopen accepts a directory and fails only at the first read; refuse
-  // it here. fstat on the open descriptor follows symbolic links and cannot be
+  // it here (Windows refuses it at the open already). fstat on the open descriptor follows symbolic links and cannot be
   // raced by a rename between the test and the open.
   struct stat info;
   if (fstat(fileno(file), &info) != 0 || S_ISDIR(info.st_mode)) {
@@ -288,8 +305,7 @@ RecordListing D88File::ReadRecords(int32_t track, SectorRecord* dest, int32_t ma
     if (other > entry && other <= diskSize && start + (other - entry) < trackEnd) trackEnd = start + (other - entry);
   }
   // The file's size as it is now, to tell how much of each record's data it holds.
-  fseeko(fp, 0, SEEK_END);
-  const int64_t fileSize = ftello(fp);
+  const int64_t fileSize = FileSize(fp);
 
   TrackWalk walk = BeginWalk(track);
   while (true) {

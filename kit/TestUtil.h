@@ -1,4 +1,4 @@
-// Files, folders and processes for tests.
+// Files, folders and processes for tests, on Linux and on Windows.
 #ifndef KIT_TESTUTIL_H_
 #define KIT_TESTUTIL_H_
 
@@ -27,6 +27,22 @@ void WriteFile(const std::string& path, const std::vector<uint8_t>& bytes);
 // False when the file cannot be read.
 bool ReadFile(const std::string& path, std::vector<uint8_t>* bytes);
 bool Exists(const std::string& path);
+// False when the folder could not be made.
+bool MakeDir(const std::string& path);
+// Cuts or extends the file to `size` bytes; false on failure.
+bool Resize(const std::string& path, uint64_t size);
+
+// What the C library says when a folder is opened or replaced as a file:
+// Linux names the folder, Windows denies the access.
+#ifdef _WIN32
+constexpr const char* kFolderReason = "Permission denied";
+#else
+constexpr const char* kFolderReason = "Is a directory";
+#endif
+
+// `text` with its line feeds as a text stream writes them on this platform:
+// "\n" on Linux, "\r\n" on Windows.
+std::string Text(const std::string& text);
 
 struct ProcessResult {
   int exitCode = -1;  // -1 when the process did not exit normally
@@ -40,6 +56,22 @@ struct ProcessResult {
 // terminal or `2>&1`, and `out` holds both in the order they were written.
 ProcessResult RunProcess(const std::string& program, const std::vector<std::string>& args, const std::string& cwd,
                          bool oneStream = false);
+
+#ifdef _WIN32
+// Keeps `path` open with no sharing while the object lives, as another
+// program holding a file does on Windows: nobody else can open it.
+class LockedFile {
+ public:
+  explicit LockedFile(const std::string& path);
+  ~LockedFile();
+  LockedFile(const LockedFile&) = delete;
+  LockedFile& operator=(const LockedFile&) = delete;
+  bool locked() const { return handle_ != nullptr; }
+
+ private:
+  void* handle_ = nullptr;
+};
+#endif
 
 }  // namespace testutil
 

@@ -1,7 +1,5 @@
 // adpcm2wav as a user meets it: the built program run in a fresh folder on
 // sample RAM images made by the test encoder.
-#include <sys/stat.h>
-
 #include <gtest/gtest.h>
 
 #include <cstring>
@@ -13,6 +11,7 @@
 #include "kit/TestUtil.h"
 
 using testimage::Bytes;
+using testutil::Text;
 
 namespace {
 
@@ -54,11 +53,11 @@ TEST_F(WavRun, WritesOneWavPerSoundAndPrintsTheTable) {
   const testutil::ProcessResult r = Run({"ADPCM"});
   EXPECT_EQ(r.exitCode, 0);
   EXPECT_EQ(r.err, "");
-  EXPECT_EQ(r.out, kHeading +
+  EXPECT_EQ(r.out, Text(kHeading +
                        "    1  0x00000   0x012B8       4792     0.600       -8.6  ADPCM-01.wav\n"
                        "    2  0x04000   0x05C14       7188     0.900       -9.2  ADPCM-02.wav\n"
                        "    3  0x0A000   0x0C570       9584     1.200       -4.7  ADPCM-03.wav\n"
-                       "    4  0x20000   0x21766       5990     0.750      -10.9  ADPCM-04.wav\n");
+                       "    4  0x20000   0x21766       5990     0.750      -10.9  ADPCM-04.wav\n"));
   const std::vector<testimage::PlacedSound> placed = testimage::SampleSounds();
   for (size_t k = 0; k < placed.size(); ++k) {
     const std::string name = "ADPCM-0" + std::to_string(k + 1) + ".wav";
@@ -70,7 +69,7 @@ TEST_F(WavRun, ListWritesNothing) {
   testutil::WriteFile(dir.File("ADPCM"), testimage::SampleRam());
   const testutil::ProcessResult r = Run({"--list", "ADPCM"});
   EXPECT_EQ(r.exitCode, 0);
-  EXPECT_EQ(r.out.substr(0, kHeading.size()), kHeading);
+  EXPECT_EQ(r.out.substr(0, Text(kHeading).size()), Text(kHeading));
   EXPECT_EQ(std::count(r.out.begin(), r.out.end(), '\n'), 5);
   EXPECT_FALSE(testutil::Exists(dir.File("ADPCM-01.wav")));
 }
@@ -96,11 +95,11 @@ TEST_F(WavRun, RatePrefixAndGapLengthAreTheUsers) {
        kHeading + "    1  0x00000   0x00096        150     0.019      -16.9  out/v-01.wav\n",
        {"out/v-01.wav"}, 15974},
   };
-  ASSERT_EQ(mkdir(dir.File("out").c_str(), 0755), 0);
+  ASSERT_TRUE(testutil::MakeDir(dir.File("out")));
   for (const auto& c : cases) {
     const testutil::ProcessResult r = Run(c.args);
     EXPECT_EQ(r.exitCode, 0) << r.err;
-    EXPECT_EQ(r.out, c.out);
+    EXPECT_EQ(r.out, Text(c.out));
     for (const std::string& file : c.files) {
       const Bytes wav = Read(file);
       ASSERT_GE(wav.size(), kWavHeaderSize);
@@ -114,12 +113,12 @@ TEST_F(WavRun, RangeAndWholeWriteOneFile) {
   testutil::WriteFile(dir.File("ADPCM"), ram);
   testutil::ProcessResult r = Run({"--range", "0x4000:0x4100", "-o", "part", "ADPCM"});
   EXPECT_EQ(r.exitCode, 0);
-  EXPECT_EQ(r.out, kHeading + "range  0x04000   0x04100        256     0.032      -10.3  part.wav\n");
+  EXPECT_EQ(r.out, Text(kHeading + "range  0x04000   0x04100        256     0.032      -10.3  part.wav\n"));
   EXPECT_EQ(Read("part.wav"), ExpectedWav(ram.data() + 0x4000, 256, 15974));
 
   r = Run({"--whole", "ADPCM"});
   EXPECT_EQ(r.exitCode, 0);
-  EXPECT_EQ(r.out, kHeading + "whole  0x00000   0x40000     262144    32.821       -4.7  ADPCM.wav\n");
+  EXPECT_EQ(r.out, Text(kHeading + "whole  0x00000   0x40000     262144    32.821       -4.7  ADPCM.wav\n"));
   const Bytes whole = Read("ADPCM.wav");
   ASSERT_EQ(whole.size(), kWavHeaderSize + 4 * ram.size());
   // Each sound from reset at its own address, two silent samples a gap byte.
@@ -146,11 +145,20 @@ TEST_F(WavRun, PictureShowsEverySound) {
   EXPECT_EQ(Read("again.svg"), svg);
 }
 
+TEST_F(WavRun, NamesInJapaneseAreReadAndWritten) {
+  const std::string name = "\xE9\x9F\xB3\xE5\xA3\xB0";  // "音声" in UTF-8
+  testutil::WriteFile(dir.File(name), testimage::SampleRam());
+  const testutil::ProcessResult r = Run({"--svg", name + ".svg", name});
+  EXPECT_EQ(r.exitCode, 0) << r.err;
+  EXPECT_TRUE(testutil::Exists(dir.File(name + "-04.wav")));
+  EXPECT_TRUE(testutil::Exists(dir.File(name + ".svg")));
+}
+
 TEST_F(WavRun, ImageWithoutSoundSaysSo) {
   testutil::WriteFile(dir.File("blank"), Bytes(4096, 0xFF));
   const testutil::ProcessResult r = Run({"blank"});
   EXPECT_EQ(r.exitCode, 0);
-  EXPECT_EQ(r.out, "no sound found in blank\n");
+  EXPECT_EQ(r.out, Text("no sound found in blank\n"));
   EXPECT_FALSE(testutil::Exists(dir.File("blank-01.wav")));
 }
 
@@ -179,34 +187,34 @@ TEST_F(WavRun, UsageErrorsExitTwo) {
     const testutil::ProcessResult r = Run(c.args);
     EXPECT_EQ(r.exitCode, 2) << c.problem;
     EXPECT_EQ(r.out, "") << c.problem;
-    EXPECT_EQ(r.err, "adpcm2wav: " + c.problem + "\n" + kUsage);
+    EXPECT_EQ(r.err, Text("adpcm2wav: " + c.problem + "\n" + kUsage));
   }
   const testutil::ProcessResult help = Run({"--help"});
   EXPECT_EQ(help.exitCode, 0);
-  EXPECT_EQ(help.out, kUsage);
+  EXPECT_EQ(help.out, Text(kUsage));
 }
 
 TEST_F(WavRun, FilesThatCannotBeReadOrWrittenExitOne) {
   testutil::WriteFile(dir.File("ADPCM"), testimage::SampleRam());
-  ASSERT_EQ(mkdir(dir.File("folder").c_str(), 0755), 0);
+  ASSERT_TRUE(testutil::MakeDir(dir.File("folder")));
   // A folder where the first WAV would go, with something in it: the
   // finished file cannot take its name, and no part of it is left behind.
-  ASSERT_EQ(mkdir(dir.File("ADPCM-01.wav").c_str(), 0755), 0);
+  ASSERT_TRUE(testutil::MakeDir(dir.File("ADPCM-01.wav")));
   testutil::WriteFile(dir.File("ADPCM-01.wav/keep"), Bytes(1, 1));
   const struct {
     std::vector<std::string> args;
     std::string err;
   } cases[] = {
       {{"missing"}, "adpcm2wav: missing: No such file or directory\n"},
-      {{"folder"}, "adpcm2wav: folder: Is a directory\n"},
+      {{"folder"}, std::string("adpcm2wav: folder: ") + testutil::kFolderReason + "\n"},
       {{"-o", "nowhere/x", "ADPCM"}, "adpcm2wav: nowhere/x-01.wav: No such file or directory\n"},
       {{"--list", "--svg", "nowhere/x.svg", "ADPCM"}, "adpcm2wav: nowhere/x.svg: No such file or directory\n"},
-      {{"ADPCM"}, "adpcm2wav: ADPCM-01.wav: Is a directory\n"},
+      {{"ADPCM"}, std::string("adpcm2wav: ADPCM-01.wav: ") + testutil::kFolderReason + "\n"},
   };
   for (const auto& c : cases) {
     const testutil::ProcessResult r = Run(c.args);
     EXPECT_EQ(r.exitCode, 1) << c.err;
-    EXPECT_EQ(r.err, c.err);
+    EXPECT_EQ(r.err, Text(c.err));
   }
   EXPECT_FALSE(testutil::Exists(dir.File("ADPCM-01.wav.part")));
   EXPECT_TRUE(testutil::Exists(dir.File("ADPCM-01.wav/keep")));

@@ -1,5 +1,11 @@
+#ifdef _WIN32
+#include <io.h>
+#include <windows.h>
+#include <winioctl.h>
+#else
 #include <dirent.h>
 #include <unistd.h>
+#endif
 
 #include <cstring>
 
@@ -171,14 +177,21 @@ TEST_F(ReaderTest, DiskStartsWrapModulo32Bits) {
 
 TEST_F(ReaderTest, RefusesMissingPathsAndDirectoriesFollowingLinks) {
   testutil::WriteFile(dir.File("file.d88"), MinimalImage());
-  ASSERT_EQ(mkdir(dir.File("folder").c_str(), 0755), 0);
+  ASSERT_TRUE(testutil::MakeDir(dir.File("folder")));
+#ifndef _WIN32  // symbolic links need privileges on Windows
   ASSERT_EQ(symlink(dir.File("file.d88").c_str(), dir.File("to-file").c_str()), 0);
   ASSERT_EQ(symlink(dir.File("folder").c_str(), dir.File("to-folder").c_str()), 0);
+#endif
   const struct {
     const char* name;
     bool opens;
-  } cases[] = {{"file.d88", true}, {"to-file", true}, {"folder", false}, {"to-folder", false}, {"missing", false}};
+    bool link;
+  } cases[] = {{"file.d88", true, false}, {"to-file", true, true}, {"folder", false, false},
+               {"to-folder", false, true}, {"missing", false, false}};
   for (const auto& c : cases) {
+#ifdef _WIN32
+    if (c.link) continue;
+#endif
     D88File reader;
     EXPECT_EQ(reader.Open(dir.File(c.name).c_str()), c.opens) << c.name;
     EXPECT_EQ(reader.fp != nullptr, c.opens) << c.name;
@@ -186,15 +199,22 @@ TEST_F(ReaderTest, RefusesMissingPathsAndDirectoriesFollowingLinks) {
 }
 
 int OpenDescriptors() {
+#ifdef _WIN32
+  return -1;
+#else
   int count = 0;
   DIR* d = opendir("/proc/self/fd");
   if (d == nullptr) return -1;
   while (readdir(d) != nullptr) ++count;
   closedir(d);
   return count;
+#endif
 }
 
 TEST_F(ReaderTest, ReopeningClosesTheEarlierStreamAndAFailedOpenKeepsTheCount) {
+#ifdef _WIN32
+  GTEST_SKIP() << "no /proc/self/fd on Windows to count the open descriptors";
+#endif
   const int before = OpenDescriptors();
   ASSERT_TRUE(OpenImage(Concat({MinimalImage(), MinimalImage()})));
   ASSERT_TRUE(d88.Open(ImagePath().c_str()));
@@ -281,7 +301,7 @@ TEST_F(ReaderTest, HeaderThatShrankAwayAfterOpenCannotBeSelected) {
   ASSERT_TRUE(OpenImage(Concat({first, Standard2HD(1, "B").Build()})));
   ASSERT_EQ(d88.diskCount, 2);
   ASSERT_TRUE(d88.SelectDisk(0));
-  ASSERT_EQ(truncate(ImagePath().c_str(), static_cast<off_t>(first.size() + 100)), 0);
+  ASSERT_TRUE(testutil::Resize(ImagePath(), first.size() + 100));
   EXPECT_FALSE(d88.SelectDisk(1));
   EXPECT_EQ(d88.diskSize, 0u);
   EXPECT_EQ(d88.diskOffset, 0xFFFFFFFFu);
@@ -554,6 +574,52 @@ TEST_F(ReaderTest, TrackCountOf65535IsWalkedToTheEnd) {
   OpenDisk(d.Build());
   Bytes dest = Guarded(8);
   EXPECT_EQ(d88.ReadSector(0, 0, 0, 1, 0, dest.data(), 8), 3);
+}
+
+// A file whose walk passes 4 GiB: one track of 65,535 records of 65,535 data
+// bytes each, so that record k starts at 688 + 65,551 k, past 4 GiB from
+// record 65,521 on. Only the headers (and the sought sector's data) are
+// written; the rest is a hole, so the file takes about 256 MB of disk.
+TEST_F(ReaderTest, WalkPastFourGibibytesReadsTheSameOnEveryPlatform) {
+  std::FILE* f = std::fopen(ImagePath().c_str(), "wb");
+  ASSERT_NE(f, nullptr);
+#ifdef _WIN32
+  DWORD unused = 0;
+  if (!DeviceIoControl(reinterpret_cast<HANDLE>(_get_osfhandle(_fileno(f))), FSCTL_SET_SPARSE, nullptr, 0, nullptr, 0,
+                       &unused, nullptr)) {
+    std::fclose(f);
+    GTEST_SKIP() << "this file system has no sparse files: the image would fill 4 GiB";
+  }
+#endif
+  constexpr int64_t kStride = 16 + 65535;
+  constexpr int32_t kTarget = 65530;  // at 4,295,557,018: past 4 GiB
+  uint8_t header[688] = {};
+  header[0x1C] = header[0x1D] = header[0x1E] = header[0x1F] = 0xFF;  // disk size: as large as it gets
+  header[0x20] = 0xB0, header[0x21] = 0x02;                             // track 0 at 688
+  ASSERT_EQ(std::fwrite(header, 1, sizeof header, f), sizeof header);
+  for (int32_t k = 0; k < 65535; ++k) {
+    const uint8_t record[20] = {0, 0, static_cast<uint8_t>(k == kTarget ? 1 : 2), 0, 0xFF, 0xFF, 0, 0, 0, 0, 0, 0, 0, 0,
+                                0xFF, 0xFF, 0x4B, 0x49, 0x54, 0x45};  // count and data size 65,535; data "KITE"
+    ASSERT_EQ(fseeko64(f, 688 + kStride * k, SEEK_SET), 0);
+    ASSERT_EQ(std::fwrite(record, 1, k == kTarget ? 20 : 16, f), k == kTarget ? 20u : 16u);
+  }
+  ASSERT_EQ(std::fclose(f), 0);
+
+  ASSERT_TRUE(d88.Open(ImagePath().c_str()));
+  ASSERT_TRUE(d88.SelectDisk(0));
+  Bytes dest = Guarded(8);
+  ASSERT_EQ(d88.ReadSector(0, 0, 0, 1, 0, dest.data(), 4), 4);
+  EXPECT_EQ(Slice(dest, 0, 4), Bytes({'K', 'I', 'T', 'E'}));
+  EXPECT_TRUE(GuardIntact(dest, 4));
+  Bytes ids(4 * 65535);
+  ASSERT_EQ(d88.ReadIds(0, ids.data(), 4 * 65535), 4 * 65535);
+  EXPECT_EQ(ids[4 * kTarget + 2], 1);
+  // A record listing stops at the disk's end, 4 GiB from its start at most.
+  std::vector<SectorRecord> records(65535);
+  const RecordListing listing = d88.ReadRecords(0, records.data(), 65535);
+  EXPECT_EQ(listing.records, 65521);
+  EXPECT_EQ(listing.end, WalkEnd::kDiskEnd);
+  EXPECT_EQ(records[65520].offset, 688 + kStride * 65520);
 }
 
 // ---------------------------------------------------------------- ReadSectors

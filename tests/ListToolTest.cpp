@@ -1,6 +1,4 @@
 // d88ls as a user meets it: the built program run on images built in code.
-#include <sys/stat.h>
-
 #include <algorithm>
 
 #include <gtest/gtest.h>
@@ -10,6 +8,7 @@
 #include "kit/TestUtil.h"
 
 using testimage::Bytes;
+using testutil::Text;
 using testimage::Concat;
 using testimage::Disk;
 using testimage::MakeRecord;
@@ -48,8 +47,8 @@ TEST_F(ListRun, WellFormedImageIsCompleteForTheExtraction) {
   const testutil::ProcessResult r = List(Standard2HD(77, "SAMPLE").Build());
   EXPECT_EQ(r.exitCode, 0);
   EXPECT_EQ(r.err, "");
-  EXPECT_EQ(r.out, "1 disk\ndisk 0: \"SAMPLE\", media type 0x20 (2HD)\n" + StandardLines(0, 153) +
-                       "disk 0: d88adpcm tracks 72-148: complete\n");
+  EXPECT_EQ(r.out, Text("1 disk\ndisk 0: \"SAMPLE\", media type 0x20 (2HD)\n" + StandardLines(0, 153) +
+                       "disk 0: d88adpcm tracks 72-148: complete\n"));
 }
 
 TEST_F(ListRun, DamagedTracksAreNamedAndIdsListedAsTheyLie) {
@@ -73,7 +72,7 @@ TEST_F(ListRun, DamagedTracksAreNamedAndIdsListedAsTheyLie) {
       "  track 75: 26 records: C37 H1 R1-26 N1\n"
       "disk 0: d88adpcm tracks 72-148: incomplete: 72 (12 of 26), 74 (5 of 26), " +
       MissingFrom(76) + "\n";
-  EXPECT_EQ(r.out, expected);
+  EXPECT_EQ(r.out, Text(expected));
 }
 
 TEST_F(ListRun, SeveralDisksEachGetTheirListingAndSummary) {
@@ -85,7 +84,7 @@ TEST_F(ListRun, SeveralDisksEachGetTheirListingAndSummary) {
   b.mediaType = 0x30;
   const testutil::ProcessResult r = List(Concat({a.Build(), b.Build()}));
   EXPECT_EQ(r.exitCode, 0);
-  EXPECT_EQ(r.out,
+  EXPECT_EQ(r.out, Text(
             "2 disks\n"
             "disk 0: \"A\\x01\\\"\\\\\x83\x74\", media type 0x20 (2HD)\n" +
                 StandardLines(72, 72) +
@@ -94,7 +93,7 @@ TEST_F(ListRun, SeveralDisksEachGetTheirListingAndSummary) {
                 MissingFrom(74) +
                 "\n"
                 "disk 1: d88adpcm tracks 72-148: incomplete: " +
-                MissingFrom(72) + "\n");
+                MissingFrom(72) + "\n"));
 }
 
 TEST_F(ListRun, RunsJoinOnlyWhereCHAndNAgreeAndNamesEscapeDelete) {
@@ -108,20 +107,20 @@ TEST_F(ListRun, RunsJoinOnlyWhereCHAndNAgreeAndNamesEscapeDelete) {
   for (auto& rec : d.tracks[72]) rec.count = 25;
   const testutil::ProcessResult r = List(d.Build());
   EXPECT_EQ(r.exitCode, 0);
-  EXPECT_EQ(r.out,
+  EXPECT_EQ(r.out, Text(
             "1 disk\n"
             "disk 0: \"DEL\\x7F\", media type 0x20 (2HD)\n"
             "  track 0: 6 records: C0 H0 R1 N1, C0 H0 R2 N2, C1 H0 R3 N2, C1 H1 R4-5 N2, C1 H1 R7 N2\n"
             "  track 72: 25 records: C36 H0 R1-25 N1\n"
             "disk 0: d88adpcm tracks 72-148: incomplete: 72 (25 of 26), " +
-                MissingFrom(74) + "\n");
+                MissingFrom(74) + "\n"));
 }
 
 TEST_F(ListRun, ShapesOfRealImagesAreShownForWhatTheyAre) {
   const testutil::ProcessResult r = List(testimage::ShapesImage());
   EXPECT_EQ(r.exitCode, 0);
   EXPECT_EQ(r.err, "");
-  EXPECT_EQ(r.out,
+  EXPECT_EQ(r.out, Text(
             "1 disk\n"
             "disk 0: \"SHAPES\", media type 0x20 (2HD)\n"
             "  track table: 160 entries\n"
@@ -134,7 +133,7 @@ TEST_F(ListRun, ShapesOfRealImagesAreShownForWhatTheyAre) {
                 StandardLines(72, 79) +
                 "  track 80: 2 records: C40 H0 R1-2 N1; file ends inside record 2\n"
                 "disk 0: d88adpcm tracks 72-148: incomplete: 80 (1 of 26), " +
-                MissingFrom(82) + "\n");
+                MissingFrom(82) + "\n"));
 }
 
 TEST_F(ListRun, ShortTablesListOnlyTheirEntries) {
@@ -142,8 +141,8 @@ TEST_F(ListRun, ShortTablesListOnlyTheirEntries) {
   // first header and sector data) include offsets inside the disk.
   const testutil::ProcessResult r = List(testimage::ShortTable2HD(154, 77, "PC98").Build());
   EXPECT_EQ(r.exitCode, 0);
-  EXPECT_EQ(r.out, "1 disk\ndisk 0: \"PC98\", media type 0x20 (2HD)\n  track table: 154 entries\n" +
-                       StandardLines(0, 153) + "disk 0: d88adpcm tracks 72-148: complete\n");
+  EXPECT_EQ(r.out, Text("1 disk\ndisk 0: \"PC98\", media type 0x20 (2HD)\n  track table: 154 entries\n" +
+                       StandardLines(0, 153) + "disk 0: d88adpcm tracks 72-148: complete\n"));
 }
 
 TEST_F(ListRun, MarksUnusualRecordsAndJoinsRunsOnlyWhereTheMarksAgree) {
@@ -169,7 +168,7 @@ TEST_F(ListRun, MarksUnusualRecordsAndJoinsRunsOnlyWhereTheMarksAgree) {
   next.mediaType = 0x55;
   const testutil::ProcessResult r = List(Concat({d.Build(), next.Build()}));
   EXPECT_EQ(r.exitCode, 0);
-  EXPECT_EQ(r.out,
+  EXPECT_EQ(r.out, Text(
             "2 disks\n"
             "disk 0: \"MARKS\", media type 0x10 (2DD), write-protected\n"
             "  track 0: 6 records: C0 H0 R1 N0, C0 H0 R2-3 N0 (FM), C0 H0 R4 N0 (density 0x01), "
@@ -179,7 +178,7 @@ TEST_F(ListRun, MarksUnusualRecordsAndJoinsRunsOnlyWhereTheMarksAgree) {
             "  track 3: 1 record: C1 H1 R1 N1; counts run on past the disk's end\n"
             "disk 1: \"NEXT\", media type 0x55\n"
             "disk 0: d88adpcm tracks 72-148: incomplete: " +
-                MissingFrom(72) + "\ndisk 1: d88adpcm tracks 72-148: incomplete: " + MissingFrom(72) + "\n");
+                MissingFrom(72) + "\ndisk 1: d88adpcm tracks 72-148: incomplete: " + MissingFrom(72) + "\n"));
 }
 
 TEST_F(ListRun, ListingStaysProportionalToTheRecordsThere) {
@@ -212,11 +211,11 @@ TEST_F(ListRun, ListingStaysProportionalToTheRecordsThere) {
 TEST_F(ListRun, EmptyFileHoldsNoDisks) {
   const testutil::ProcessResult r = List({});
   EXPECT_EQ(r.exitCode, 0);
-  EXPECT_EQ(r.out, "0 disks\n");
+  EXPECT_EQ(r.out, Text("0 disks\n"));
 }
 
 TEST_F(ListRun, CommandLineAndOpenErrors) {
-  ASSERT_EQ(mkdir(dir.File("folder").c_str(), 0755), 0);
+  ASSERT_TRUE(testutil::MakeDir(dir.File("folder")));
   const struct {
     std::vector<std::string> argv;
     std::string err;
@@ -230,7 +229,7 @@ TEST_F(ListRun, CommandLineAndOpenErrors) {
     const testutil::ProcessResult r = testutil::RunProcess(D88LS_PATH, c.argv, dir.path());
     EXPECT_EQ(r.exitCode, 1);
     EXPECT_EQ(r.out, "");
-    EXPECT_EQ(r.err, c.err);
+    EXPECT_EQ(r.err, Text(c.err));
   }
 }
 

@@ -1,7 +1,4 @@
 // d88adpcm as a user meets it: the built program run in a fresh folder.
-#include <sys/stat.h>
-#include <unistd.h>
-
 #include <gtest/gtest.h>
 
 #include "kit/ImageBuilder.h"
@@ -20,10 +17,15 @@ namespace {
 
 constexpr size_t kOutputSize = 262144;
 constexpr size_t kSlot = 6656;
-const std::string kProgress = "cutting ... ADPCM\n";
-const std::string kOpenFailed =
+using testutil::kFolderReason;
+using testutil::Text;
+
+const std::string kProgress = Text("cutting ... ADPCM\n");
+// The Shift_JIS bytes, whatever the locale; the line ends as text lines end.
+const std::string kOpenFailed = Text(
     "\x83\x74\x83\x40\x83\x43\x83\x8B\x82\xF0\x83\x49\x81\x5B\x83\x76\x83\x93\x82\xC5\x82\xAB"
-    "\x82\xDC\x82\xB9\x82\xF1\x2E\x0A";
+    "\x82\xDC\x82\xB9\x82\xF1\x2E\x0A");
+
 
 class ToolRun : public ::testing::Test {
  protected:
@@ -91,11 +93,11 @@ TEST_F(ToolRun, WrongArgumentCountPrintsUsageWithTheNameAsInvoked) {
     const testutil::ProcessResult r = Run(args);
     EXPECT_EQ(r.exitCode, 1);
     EXPECT_EQ(r.out, "");
-    EXPECT_EQ(r.err, std::string("Usage: ") + D88ADPCM_PATH + " [d88file]\n");
+    EXPECT_EQ(r.err, Text(std::string("Usage: ") + D88ADPCM_PATH + " [d88file]\n"));
     EXPECT_FALSE(OutputExists());
   }
   const testutil::ProcessResult r = testutil::RunProcess(D88ADPCM_PATH, {"adpcm-tool"}, dir.path());
-  EXPECT_EQ(r.err, "Usage: adpcm-tool [d88file]\n");
+  EXPECT_EQ(r.err, Text("Usage: adpcm-tool [d88file]\n"));
 }
 
 TEST(ToolEntry, EmptyCommandLineNamesTheProgram) {
@@ -106,7 +108,7 @@ TEST(ToolEntry, EmptyCommandLineNamesTheProgram) {
 }
 
 TEST_F(ToolRun, UnopenableImagePrintsTheShiftJisMessage) {
-  ASSERT_EQ(mkdir(dir.File("folder.d88").c_str(), 0755), 0);
+  ASSERT_TRUE(testutil::MakeDir(dir.File("folder.d88")));
   for (const char* path : {"missing.d88", "folder.d88"}) {
     const testutil::ProcessResult r = Run({path});
     EXPECT_EQ(r.exitCode, 1) << path;
@@ -114,6 +116,22 @@ TEST_F(ToolRun, UnopenableImagePrintsTheShiftJisMessage) {
     EXPECT_EQ(r.err, kOpenFailed) << path;
     EXPECT_FALSE(OutputExists()) << path;
   }
+}
+
+TEST_F(ToolRun, ImageNamedInJapaneseOpensWhateverTheCodePage) {
+  // "ボイス.d88" in UTF-8. On Windows the programs take their command line
+  // and paths as UTF-8, so the name opens in any locale, Japanese or not.
+  const std::string name = "\xE3\x83\x9C\xE3\x82\xA4\xE3\x82\xB9.d88";
+  testutil::WriteFile(dir.File(name), Standard2HD(40).Build());
+  const testutil::ProcessResult r = Run({name});
+  EXPECT_EQ(r.exitCode, 0);
+  EXPECT_EQ(r.err, "");
+  Bytes out;
+  ASSERT_TRUE(testutil::ReadFile(dir.File("ADPCM"), &out));
+  EXPECT_TRUE(SameBytes(out, ExpectedOutput(79)));
+  const testutil::ProcessResult listed = testutil::RunProcess(D88LS_PATH, {"d88ls", name}, dir.path());
+  EXPECT_EQ(listed.exitCode, 0);
+  EXPECT_EQ(listed.out.substr(0, 6), "1 disk");
 }
 
 TEST_F(ToolRun, ImagesWithoutADiskGiveZeros) {
@@ -183,22 +201,34 @@ TEST_F(ToolRun, LongerExistingOutputIsTruncated) {
 }
 
 TEST_F(ToolRun, OutputThatIsAFolderCannotBeCreated) {
-  ASSERT_EQ(mkdir(dir.File("ADPCM").c_str(), 0755), 0);
-  ExpectOutputFailure("cannot create ADPCM: Is a directory\n");
+  ASSERT_TRUE(testutil::MakeDir(dir.File("ADPCM")));
+  ExpectOutputFailure(Text(std::string("cannot create ADPCM: ") + kFolderReason + "\n"));
 }
 
 TEST_F(ToolRun, OutputOnAFullDeviceCannotBeWritten) {
+#ifdef _WIN32
+  GTEST_SKIP() << "Windows has no /dev/full; a locked ADPCM stands in for an output that fails";
+#else
   ASSERT_EQ(symlink("/dev/full", dir.File("ADPCM").c_str()), 0);
   ExpectOutputFailure("cannot write ADPCM: No space left on device\n");
+#endif
 }
+
+#ifdef _WIN32
+TEST_F(ToolRun, OutputLockedByAnotherProgramCannotBeCreated) {
+  testutil::LockedFile lock(dir.File("ADPCM"));
+  ASSERT_TRUE(lock.locked());
+  ExpectOutputFailure(Text("cannot create ADPCM: Permission denied\n"));
+}
+#endif
 
 TEST_F(ToolRun, ProgressLineComesBeforeTheErrorOnOneStream) {
   testutil::WriteFile(dir.File("image.d88"), Standard2HD(40).Build());
-  ASSERT_EQ(mkdir(dir.File("ADPCM").c_str(), 0755), 0);
+  ASSERT_TRUE(testutil::MakeDir(dir.File("ADPCM")));
   const testutil::ProcessResult r =
       testutil::RunProcess(D88ADPCM_PATH, {"d88adpcm", "image.d88"}, dir.path(), /*oneStream=*/true);
   EXPECT_EQ(r.exitCode, 1);
-  EXPECT_EQ(r.out, kProgress + "cannot create ADPCM: Is a directory\n");
+  EXPECT_EQ(r.out, kProgress + Text(std::string("cannot create ADPCM: ") + kFolderReason + "\n"));
 }
 
 }  // namespace

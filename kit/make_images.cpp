@@ -1,0 +1,74 @@
+// make_images DIR: writes the images the tests build, one file each, so that
+// two builds of the programs (Linux and Windows) can be run on the same
+// inputs and their outputs compared byte for byte: the sample and its
+// damaged and real-shaped variants, short tables, several disks, one image
+// for each fault the reader knows, random images honest and broken, and
+// sample RAM images for adpcm2wav.
+#include <cstdio>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "kit/ImageBuilder.h"
+#include "kit/RandomImage.h"
+#include "kit/SampleSounds.h"
+#include "kit/Shapes.h"
+
+using namespace testimage;
+
+namespace {
+
+std::vector<std::pair<std::string, Bytes>> Images() {
+  std::vector<std::pair<std::string, Bytes>> out;
+  Disk sample = Standard2HD(77);
+  PlaceRam(sample, SampleRam());
+  out.emplace_back("sample.d88", sample.Build());
+  Disk damaged = sample;
+  damaged.tracks[80].erase(damaged.tracks[80].begin() + 12);
+  std::swap(damaged.tracks[82][3], damaged.tracks[82][4]);
+  damaged.tracks[90][20].data.resize(128);
+  damaged.tracks.erase(100);
+  out.emplace_back("damaged.d88", damaged.Build());
+  out.emplace_back("shapes.d88", ShapesImage());
+  out.emplace_back("table-154.d88", ShortTable2HD(154, 77).Build());
+  out.emplace_back("table-160.d88", ShortTable2HD(160, 80).Build());
+  out.emplace_back("two-disks.d88", Concat({Standard2HD(40).Build(), sample.Build()}));
+  const Bytes whole = sample.Build();
+  out.emplace_back("cut-in-track-90.d88", Slice(whole, 0, GetLE32(&whole[kTrackTableOffset + 4 * 90]) + 1000));
+  out.emplace_back("empty.d88", Bytes());
+  out.emplace_back("short-header.d88", Slice(whole, 0, 600));
+  Disk zero = Standard2HD(77);
+  zero.SetSize(0);
+  out.emplace_back("size-zero.d88", zero.Build());
+  for (uint32_t seed = 1; seed <= 30; ++seed) out.emplace_back("random-" + std::to_string(seed) + ".d88", RandomImages(seed).Make());
+  // Sample RAM images, as adpcm2wav reads them: the sample's, one filled
+  // with 0xFF, and one of random bytes.
+  out.emplace_back("ram-sample.bin", SampleRam());
+  Bytes filled = SampleRam();
+  for (uint8_t& b : filled) b = b == 0x00 ? 0xFF : b;
+  out.emplace_back("ram-filled.bin", filled);
+  RandomImages noise(99);
+  Bytes random(0x8000);
+  for (uint8_t& b : random) b = static_cast<uint8_t>(noise.Uniform(0, 255));
+  out.emplace_back("ram-random.bin", random);
+  return out;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  if (argc != 2) {
+    std::fprintf(stderr, "Usage: %s DIR\n", argc > 0 ? argv[0] : "make_images");
+    return 1;
+  }
+  for (const auto& [name, bytes] : Images()) {
+    const std::string path = std::string(argv[1]) + "/" + name;
+    std::FILE* f = std::fopen(path.c_str(), "wb");
+    if (f == nullptr || (!bytes.empty() && std::fwrite(bytes.data(), 1, bytes.size(), f) != bytes.size()) ||
+        std::fclose(f) != 0) {
+      std::perror(path.c_str());
+      return 1;
+    }
+  }
+  return 0;
+}
