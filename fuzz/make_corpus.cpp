@@ -10,6 +10,7 @@
 
 #include "fuzz/FuzzSupport.h"
 #include "kit/ImageBuilder.h"
+#include "kit/SampleSounds.h"
 #include "kit/Shapes.h"
 
 using namespace testimage;
@@ -171,7 +172,13 @@ int main(int argc, char** argv) {
     return 1;
   }
   const std::string dir = argv[1];
-  for (const char* sub : {"", "/reader", "/extract", "/cutfile"}) mkdir((dir + sub).c_str(), 0755);
+  for (const char* sub : {"", "/reader", "/extract", "/cutfile", "/adpcm"}) mkdir((dir + sub).c_str(), 0755);
+  // The audio target: a gap length byte, then a piece of the sample's RAM
+  // with each of its sounds, and short runs of both fill values.
+  const Bytes ram = SampleRam();
+  Write(dir + "/adpcm/sample-start", {32}, Slice(ram, 0, 0x6000));
+  Write(dir + "/adpcm/bell", {32}, Slice(ram, 0x9F00, 0x2800));
+  Write(dir + "/adpcm/runs", {4}, {0x12, 0x00, 0x00, 0x00, 0x00, 0x34, 0xFF, 0xFF, 0xFF, 0x56, 0xFF, 0xFF, 0xFF, 0xFF, 0x00});
   // Argument prefixes: all zero, and one aimed at the plan's first track.
   const Bytes readerArgs(fuzzing::kReaderArgBytes, 0);
   const Bytes aimed = ReaderArgs(1, 26, {Query(1, 72, 1, 1, 26, 0), Query(2, 72, 0, 0, 1, 0)});
