@@ -135,7 +135,8 @@ class D88File {
   // first entry that lies at or past the smallest non-zero offset among the
   // entries before it. Entries past its end are read as absent tracks by
   // every operation; this goes beyond the letter of the format, which always
-  // has 164, but no honest 164-entry table is shortened by it.
+  // has 164, but a table whose tracks all begin after its 164th entry, as
+  // every honest one does, keeps all 164.
   int32_t tableEntries = 0;
   bool writeProtected = false;
 

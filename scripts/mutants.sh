@@ -1,0 +1,81 @@
+#!/usr/bin/env bash
+# Puts small deliberate faults (mutants) into the reader, the tools and the
+# audio code, one at a time, and runs the test suite against each: a mutant
+# the suite survives points at a check that is missing. Prints one line a
+# mutant and the count caught. Run by hand: bash scripts/mutants.sh
+# It works in a scratch copy of the tree; the working tree is not touched.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+bash scripts/setup.sh
+
+work=$(mktemp -d)
+trap 'rm -rf "$work"' EXIT
+# file | text as it stands | what it becomes (first occurrence only; \n is a
+# line break)
+cat > "$work/mutants.txt" <<'LIST'
+d88/D88File.cpp | if (!search.underWay || track != search.track | if (track != search.track
+d88/D88File.cpp |   search.underWay = false; |   search.track = -1;
+d88/D88File.cpp | if (walk.record == count - 1) { | if (walk.record == count) {
+d88/D88File.cpp | ++walk.record == kMaxRecordsPerTrack | ++walk.record > kMaxRecordsPerTrack
+d88/D88File.cpp | if (count == 0 && zeroCountEnds) { | if (count == 0 && !zeroCountEnds) {
+d88/D88File.cpp | if (entry == 0 || entry > diskSize) return -1; | if (entry == 0 || entry >= diskSize) return -1;
+d88/D88File.cpp | track >= tableEntries) return -1; | track >= kMaxTracks) return -1;
+d88/D88File.cpp | >= firstRecords) { | > firstRecords) {
+d88/D88File.cpp | mediaType = header[kMediaTypeOffset]; | mediaType = header[kMediaTypeOffset - 1];
+d88/D88File.cpp | windowAtEnd = windowLength < kWindowSize; | windowAtEnd = false;
+d88/D88File.cpp | if (maxLength < 0) return 0;\n  ForgetReads(); | if (maxLength < 0) return 0;
+d88/D88File.cpp | if (r == lastSector) { | if (r >= lastSector) {
+d88/D88File.cpp |       r = firstSector; |       r = 1;
+d88/D88File.cpp | walk.next >= diskEnd || walk.next >= trackEnd) { | walk.next >= diskEnd || walk.next > trackEnd) {
+d88/D88File.cpp | if (other > entry && other <= diskSize | if (other >= entry && other <= diskSize
+d88/D88File.cpp | if (record.dataPresent < record.dataSize) { | if (record.dataPresent + 1 < record.dataSize) {
+d88/D88File.cpp | while (length < kDiskNameSize && field[length] != 0) ++length; | while (length <= kDiskNameSize && field[length] != 0) ++length;
+tool/Tool.cpp | if (offset < 0 || length < 0 || offset > kBufferSize - length) return false; | if (offset < 0 || offset > kBufferSize - length) return false;
+tool/Tool.cpp | if (std::fclose(g_out) != 0 && result.step == nullptr) | if (std::fclose(g_out) != 0 && false)
+tool/Tool.cpp |   std::fflush(stdout); | 
+tool/Tool.cpp | if (g_d88.ReadSectors(track, c, h, r, n, g_buffer, offset + length) == 0) return false; | g_d88.ReadSectors(track, c, h, r, n, g_buffer, offset + length);
+d88ls/Listing.cpp | recs[j].n == first.n && | true &&
+d88ls/Listing.cpp | b < 0x20 || b == 0x7F | b < 0x20
+d88ls/Listing.cpp | if (d88.GetTableEntries() < kMaxTracks) | if (false)
+d88ls/Listing.cpp |  && SameMarks(recs[j], first) | 
+d88ls/Listing.cpp | dataCut ? records : records + 1 | records + 1
+adpcm/AdpcmB.cpp | {57, 57, 57, 57, 77, 102, 128, 153} | {57, 57, 57, 57, 77, 102, 128, 154}
+adpcm/AdpcmB.cpp | decoder.Decode(static_cast<uint8_t>(bytes[i] >> 4)) | decoder.Decode(static_cast<uint8_t>(bytes[i] & 0x0F))
+adpcm/AdpcmB.cpp | step = Clamp((step * kScale[magnitude]) >> 6, 127, 24576); | step = Clamp((step * kScale[magnitude]) >> 6, 127, 24575);
+adpcm/AdpcmB.cpp | (kClock * deltaN + kDivisor / 2) / kDivisor | (kClock * deltaN) / kDivisor
+adpcm/Sounds.cpp | if (runEnd - i >= minGap | if (runEnd - i > minGap
+adpcm/Wav.cpp | Put32(out + 28, rate * channels * bytesPerSample); | Put32(out + 28, rate * channels);
+adpcm2wav/Convert.cpp | if (!ok) std::remove(temporary.c_str()); | 
+adpcm2wav/Convert.cpp | options.rangeEnd > image.size() | options.rangeEnd > image.size() + 1
+LIST
+
+git ls-files -z | xargs -0 -I{} cp --parents {} "$work"
+cmake -S "$work" -B "$work/build" -G Ninja -DCMAKE_BUILD_TYPE=Release >/dev/null
+cmake --build "$work/build" >/dev/null
+
+python3 - "$work" <<'PY'
+import subprocess, sys
+work = sys.argv[1]
+caught = total = 0
+for line in open(f"{work}/mutants.txt"):
+    if not line.strip():
+        continue
+    file, old, new = (part.replace("\\n", "\n") for part in line.rstrip("\n").split(" | "))
+    path = f"{work}/{file}"
+    original = open(path).read()
+    if old not in original:
+        sys.exit(f"mutant not applicable in {file}: {old!r}")
+    open(path, "w").write(original.replace(old, new, 1))
+    total += 1
+    if subprocess.run(["cmake", "--build", f"{work}/build"], capture_output=True).returncode != 0:
+        verdict = "does not build"
+    elif subprocess.run(["timeout", "600", "./tests/d88_tests", "--gtest_brief=1"], cwd=f"{work}/build",
+                        capture_output=True).returncode == 0:
+        verdict = "SURVIVED"
+    else:
+        verdict = "caught"
+        caught += 1
+    print(f"{verdict:16} {file:22} {old}", flush=True)
+    open(path, "w").write(original)
+print(f"{caught} of {total} mutants caught")
+PY
