@@ -116,6 +116,11 @@ TEST_F(WavRun, RangeAndWholeWriteOneFile) {
   EXPECT_EQ(r.out, Text(kHeading + "range  0x04000   0x04100        256     0.032      -10.3  part.wav\n"));
   EXPECT_EQ(Read("part.wav"), ExpectedWav(ram.data() + 0x4000, 256, 15974));
 
+  // A range may end at the file's last byte.
+  r = Run({"--range", "0x3FF00:0x40000", "-o", "tail", "ADPCM"});
+  EXPECT_EQ(r.exitCode, 0);
+  EXPECT_EQ(Read("tail.wav"), ExpectedWav(ram.data() + 0x3FF00, 0x100, 15974));
+
   r = Run({"--whole", "ADPCM"});
   EXPECT_EQ(r.exitCode, 0);
   EXPECT_EQ(r.out, Text(kHeading + "whole  0x00000   0x40000     262144    32.821       -4.7  ADPCM.wav\n"));
@@ -181,6 +186,7 @@ TEST_F(WavRun, UsageErrorsExitTwo) {
       {{"--range", "10", "ADPCM"}, "not a range START:END: 10"},
       {{"--range", "0x10:0x200", "ADPCM"}, "range 0x10:0x200 is not within the file's 100 bytes"},
       {{"--range", "50:50", "ADPCM"}, "range 0x32:0x32 is not within the file's 100 bytes"},
+      {{"--range", "0:101", "ADPCM"}, "range 0x0:0x65 is not within the file's 100 bytes"},
       {{"--svg"}, "--svg needs a value"},
   };
   for (const auto& c : cases) {

@@ -99,8 +99,9 @@ TEST_F(ListRun, SeveralDisksEachGetTheirListingAndSummary) {
 TEST_F(ListRun, RunsJoinOnlyWhereCHAndNAgreeAndNamesEscapeDelete) {
   Disk d;
   d.name = "DEL\x7F";
-  d.tracks[0] = {MakeRecord(0, 0, 1, 1, 6, Bytes(256, 1)), MakeRecord(0, 0, 2, 2, 6, Bytes(512, 2)),
-                 MakeRecord(1, 0, 3, 2, 6, Bytes(512, 3)), MakeRecord(1, 1, 4, 2, 6, Bytes(512, 4)),
+  // R2 and R3 hold as many bytes as R1, so that only their N (and C) part them.
+  d.tracks[0] = {MakeRecord(0, 0, 1, 1, 6, Bytes(256, 1)), MakeRecord(0, 0, 2, 2, 6, Bytes(256, 2)),
+                 MakeRecord(1, 0, 3, 2, 6, Bytes(256, 3)), MakeRecord(1, 1, 4, 2, 6, Bytes(512, 4)),
                  MakeRecord(1, 1, 5, 2, 6, Bytes(512, 5)), MakeRecord(1, 1, 7, 2, 6, Bytes(512, 7))};
   d.tracks[72] = StandardTrack(72, 26);
   d.tracks[72].pop_back();  // sector 26 missing: 25 of 26
@@ -110,7 +111,8 @@ TEST_F(ListRun, RunsJoinOnlyWhereCHAndNAgreeAndNamesEscapeDelete) {
   EXPECT_EQ(r.out, Text(
             "1 disk\n"
             "disk 0: \"DEL\\x7F\", media type 0x20 (2HD)\n"
-            "  track 0: 6 records: C0 H0 R1 N1, C0 H0 R2 N2, C1 H0 R3 N2, C1 H1 R4-5 N2, C1 H1 R7 N2\n"
+            "  track 0: 6 records: C0 H0 R1 N1, C0 H0 R2 N2 (256 bytes), C1 H0 R3 N2 (256 bytes), C1 H1 R4-5 N2, "
+            "C1 H1 R7 N2\n"
             "  track 72: 25 records: C36 H0 R1-25 N1\n"
             "disk 0: d88adpcm tracks 72-148: incomplete: 72 (25 of 26), " +
                 MissingFrom(74) + "\n"));

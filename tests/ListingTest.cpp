@@ -233,6 +233,8 @@ TEST_F(ReaderTest, RecordListingsEndWhereTheTrackCanNoLongerLie) {
       {"the disk's end", Concat({last.Build(), Standard2HD(1).Build()}), 8, 2, WalkEnd::kDiskEnd},
       {"a cut header", Slice(whole, 0, 688 + 272 + 10), 8, 1, WalkEnd::kFileEnd},
       {"cut data", Slice(whole, 0, 688 + 272 + 16 + 10), 8, 2, WalkEnd::kFileEnd},
+      // The track's own last record, one byte of its data missing.
+      {"the last record cut by a byte", Slice(whole, 0, 688 + 272 + 16 + 255), 8, 2, WalkEnd::kFileEnd},
       {"full room", whole, 1, 1, WalkEnd::kFull},
       {"no room", whole, 0, 0, WalkEnd::kFull},
   };
