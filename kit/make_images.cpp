@@ -20,15 +20,9 @@ namespace {
 
 std::vector<std::pair<std::string, Bytes>> Images() {
   std::vector<std::pair<std::string, Bytes>> out;
-  Disk sample = Standard2HD(77);
-  PlaceRam(sample, SampleRam());
+  const Disk sample = SampleDisk();
   out.emplace_back("sample.d88", sample.Build());
-  Disk damaged = sample;
-  damaged.tracks[80].erase(damaged.tracks[80].begin() + 12);
-  std::swap(damaged.tracks[82][3], damaged.tracks[82][4]);
-  damaged.tracks[90][20].data.resize(128);
-  damaged.tracks.erase(100);
-  out.emplace_back("damaged.d88", damaged.Build());
+  out.emplace_back("damaged.d88", DamagedSampleDisk().Build());
   out.emplace_back("shapes.d88", ShapesImage());
   out.emplace_back("table-154.d88", ShortTable2HD(154, 77).Build());
   out.emplace_back("table-160.d88", ShortTable2HD(160, 80).Build());

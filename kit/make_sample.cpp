@@ -12,7 +12,6 @@
 #include <cstdio>
 #include <cstring>
 
-#include "kit/ImageBuilder.h"
 #include "kit/SampleSounds.h"
 #include "kit/Shapes.h"
 
@@ -24,18 +23,9 @@ int main(int argc, char** argv) {
     return 1;
   }
   const char* path = argv[argc - 1];
-  testimage::Disk disk = testimage::Standard2HD(77, damaged ? "DAMAGED" : "SAMPLE");
-  // The tracks d88adpcm reads hold sound, so that its ADPCM file plays.
-  testimage::PlaceRam(disk, testimage::SampleRam());
-  if (damaged) {
-    auto& t80 = disk.tracks[80];
-    t80.erase(t80.begin() + 12);
-    for (auto& rec : t80) rec.count = 25;
-    std::swap(disk.tracks[82][3], disk.tracks[82][4]);
-    disk.tracks[90][20].data.resize(128);
-    disk.tracks.erase(100);
-  }
-  const testimage::Bytes image = shapes ? testimage::ShapesImage() : disk.Build();
+  const testimage::Bytes image = shapes    ? testimage::ShapesImage()
+                                 : damaged ? testimage::DamagedSampleDisk().Build()
+                                           : testimage::SampleDisk().Build();
   std::FILE* f = std::fopen(path, "wb");
   if (f == nullptr || std::fwrite(image.data(), 1, image.size(), f) != image.size() || std::fclose(f) != 0) {
     std::perror(path);

@@ -228,9 +228,7 @@ TEST_F(WavRun, FilesThatCannotBeReadOrWrittenExitOne) {
 
 TEST_F(WavRun, SampleImageExtractsToTheSampleSounds) {
   // The pipeline as the README shows it: d88adpcm, then adpcm2wav.
-  testimage::Disk disk = testimage::Standard2HD(77);
-  testimage::PlaceRam(disk, testimage::SampleRam());
-  testutil::WriteFile(dir.File("sample.d88"), disk.Build());
+  testutil::WriteFile(dir.File("sample.d88"), testimage::SampleDisk().Build());
   ASSERT_EQ(testutil::RunProcess(D88ADPCM_PATH, {"d88adpcm", "sample.d88"}, dir.path()).exitCode, 0);
   EXPECT_EQ(Read("ADPCM"), testimage::SampleRam());
   const testutil::ProcessResult r = Run({"ADPCM"});
