@@ -25,7 +25,17 @@ void DecodeAdpcmB(const uint8_t* bytes, size_t size, int16_t* samples);
 
 // The chip's playback rate for the delta-N register value `deltaN`: its
 // master clock (7,987,200 Hz on these boards) / 144 x deltaN / 65,536,
-// rounded to the nearest hertz. 0x49BA gives 15,974 Hz, 9,452 gives 8,000.
-uint32_t RateForDeltaN(uint32_t deltaN);
+// rounded to the nearest hertz. 9,452 gives 8,000. In integers: 7,987,200 x
+// deltaN fits 64 bits for every 32-bit deltaN.
+constexpr uint32_t RateForDeltaN(uint32_t deltaN) {
+  constexpr uint64_t kClock = 7987200;
+  constexpr uint64_t kDivisor = 144ull * 65536;
+  return static_cast<uint32_t>((kClock * deltaN + kDivisor / 2) / kDivisor);
+}
+
+// The delta-N most programs set, their "16 kHz", and the rate it gives:
+// 15,974 Hz. Sounds are played at it unless the user says otherwise.
+constexpr uint32_t kCommonDeltaN = 0x49BA;
+constexpr uint32_t kCommonRate = RateForDeltaN(kCommonDeltaN);
 
 #endif  // ADPCM_ADPCMB_H_

@@ -12,15 +12,8 @@
 #include <cstring>
 #include <vector>
 
+#include "common/LittleEndian.h"
 #include "d88/D88Layout.h"
-
-namespace {
-
-void Put32(uint8_t* p, uint32_t v) {
-  for (int i = 0; i < 4; ++i) p[i] = static_cast<uint8_t>(v >> (8 * i));
-}
-
-}  // namespace
 
 int main(int argc, char** argv) {
   if (argc != 3 || (std::strcmp(argv[1], "dense") != 0 && std::strcmp(argv[1], "sparse") != 0)) {
@@ -33,8 +26,8 @@ int main(int argc, char** argv) {
 
   std::vector<uint8_t> header(kDiskHeaderSize, 0);
   std::memcpy(header.data(), "WORST", 5);
-  Put32(&header[kDiskSizeOffset], fileSize);
-  for (int t = 72; t <= 148; t += 2) Put32(&header[kTrackTableOffset + 4 * t], kDiskHeaderSize);
+  PutLE32(&header[kDiskSizeOffset], fileSize);
+  for (int t = 72; t <= 148; t += 2) PutLE32(&header[kTrackTableOffset + 4 * t], kDiskHeaderSize);
 
   std::vector<uint8_t> record(kSectorHeaderSize + dataSize, 0);
   record[kSectorCOffset] = 0xFF;  // no planned track asks for cylinder 255

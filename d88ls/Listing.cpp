@@ -176,17 +176,3 @@ void ListImage(D88File& d88, std::FILE* out) {
     std::fputs(holes == 0 ? "complete\n" : "\n", out);
   }
 }
-
-int RunList(int argc, char** argv) {
-  if (argc != 2) {
-    std::fprintf(stderr, "Usage: %s IMAGE\n", argc > 0 && argv[0] != nullptr ? argv[0] : "d88ls");
-    return 1;
-  }
-  static D88File d88;
-  if (!d88.Open(argv[1])) {
-    std::fprintf(stderr, "cannot open %s\n", argv[1]);
-    return 1;
-  }
-  ListImage(d88, stdout);
-  return 0;
-}

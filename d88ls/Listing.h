@@ -13,7 +13,4 @@
 // would be extracted whole. Changes the current disk and the sector range.
 void ListImage(D88File& d88, std::FILE* out);
 
-// The d88ls command: argument checks, messages and exit code.
-int RunList(int argc, char** argv);
-
 #endif  // D88LS_LISTING_H_

@@ -10,6 +10,7 @@
 #include <string>
 #include <vector>
 
+#include "common/LittleEndian.h"
 #include "d88/D88Layout.h"
 
 namespace testimage {
@@ -46,15 +47,6 @@ inline Record MakeRecord(int c, int h, int r, int n, int count, Bytes data) {
   rec.count = static_cast<uint16_t>(count);
   rec.data = std::move(data);
   return rec;
-}
-
-inline void PutLE16(uint8_t* p, uint32_t v) {
-  p[0] = static_cast<uint8_t>(v);
-  p[1] = static_cast<uint8_t>(v >> 8);
-}
-
-inline void PutLE32(uint8_t* p, uint32_t v) {
-  for (int i = 0; i < 4; ++i) p[i] = static_cast<uint8_t>(v >> (8 * i));
 }
 
 struct Disk {

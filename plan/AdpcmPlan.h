@@ -13,8 +13,15 @@
 constexpr int32_t kPlanTracks = 39;
 constexpr int32_t kPlanSectors = 26;
 constexpr int32_t kPlanSizeCode = 1;
-constexpr int32_t kPlanSlotSize = kPlanSectors * (128 << kPlanSizeCode);
+constexpr int32_t kPlanSectorSize = 128 << kPlanSizeCode;  // 256 bytes
+constexpr int32_t kPlanSlotSize = kPlanSectors * kPlanSectorSize;
 constexpr int32_t PlannedTrack(int32_t i) { return 72 + 2 * i; }
+
+// The ADPCM file that d88adpcm writes: 256 KiB, the size of the sound
+// chip's sample RAM. The plan's slots fill it from its start; the last
+// 2,560 bytes are never filled and are written as zeros.
+constexpr int32_t kAdpcmFileSize = 0x40000;
+static_assert(kPlanTracks * kPlanSlotSize <= kAdpcmFileSize, "the plan must fit the ADPCM file");
 
 // Reads slot `i` of the plan from the current disk of `d88` into `slot`
 // (kPlanSlotSize bytes); the caller has set the sector range to

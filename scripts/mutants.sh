@@ -42,9 +42,9 @@ d88ls/Listing.cpp | dataCut ? records : records + 1 | records + 1
 adpcm/AdpcmB.cpp | {57, 57, 57, 57, 77, 102, 128, 153} | {57, 57, 57, 57, 77, 102, 128, 154}
 adpcm/AdpcmB.cpp | decoder.Decode(static_cast<uint8_t>(bytes[i] >> 4)) | decoder.Decode(static_cast<uint8_t>(bytes[i] & 0x0F))
 adpcm/AdpcmB.cpp | step = Clamp((step * kScale[magnitude]) >> 6, 127, 24576); | step = Clamp((step * kScale[magnitude]) >> 6, 127, 24575);
-adpcm/AdpcmB.cpp | (kClock * deltaN + kDivisor / 2) / kDivisor | (kClock * deltaN) / kDivisor
+adpcm/AdpcmB.h | (kClock * deltaN + kDivisor / 2) / kDivisor | (kClock * deltaN) / kDivisor
 adpcm/Sounds.cpp | if (runEnd - i >= minGap | if (runEnd - i > minGap
-adpcm/Wav.cpp | Put32(out + 28, rate * channels * bytesPerSample); | Put32(out + 28, rate * channels);
+adpcm/Wav.cpp | PutLE32(out + 28, rate * channels * bytesPerSample); | PutLE32(out + 28, rate * channels);
 adpcm2wav/Convert.cpp | if (!ok) std::remove(temporary.c_str()); | 
 adpcm2wav/Convert.cpp | options.rangeEnd > image.size() | options.rangeEnd > image.size() + 1
 LIST

@@ -9,6 +9,7 @@
 #include "kit/ImageBuilder.h"
 #include "kit/SampleSounds.h"
 #include "kit/TestUtil.h"
+#include "tests/ProgramRun.h"
 
 using testimage::Bytes;
 using testutil::Text;
@@ -20,31 +21,16 @@ const std::string kUsage =
     "[--svg FILE] IMAGE\n";
 const std::string kHeading = "sound  start     end          bytes   seconds  peak dBFS  file\n";
 
-class WavRun : public ::testing::Test {
+class WavRun : public ProgramRun {
  protected:
-  testutil::ProcessResult Run(const std::vector<std::string>& args) {
-    std::vector<std::string> argv = {"adpcm2wav"};
-    argv.insert(argv.end(), args.begin(), args.end());
-    return testutil::RunProcess(ADPCM2WAV_PATH, argv, dir.path());
-  }
-  Bytes Read(const std::string& name) {
-    Bytes bytes;
-    EXPECT_TRUE(testutil::ReadFile(dir.File(name), &bytes)) << name;
-    return bytes;
-  }
-  testutil::TempDir dir;
+  testutil::ProcessResult Run(const std::vector<std::string>& args) { return Adpcm2wav(args); }
 };
 
 // The WAV file the program must write for `bytes` decoded from reset.
 Bytes ExpectedWav(const uint8_t* bytes, size_t size, uint32_t rate) {
   std::vector<int16_t> samples(size * kSamplesPerByte);
   DecodeAdpcmB(bytes, size, samples.data());
-  Bytes out(kWavHeaderSize + 2 * samples.size());
-  uint8_t header[kWavHeaderSize];
-  WavHeader(rate, static_cast<uint32_t>(samples.size()), header);
-  std::memcpy(out.data(), header, kWavHeaderSize);
-  WavSamples(samples.data(), samples.size(), out.data() + kWavHeaderSize);
-  return out;
+  return WavFile(rate, samples.data(), samples.size());
 }
 
 TEST_F(WavRun, WritesOneWavPerSoundAndPrintsTheTable) {
@@ -136,7 +122,7 @@ TEST_F(WavRun, RangeAndWholeWriteOneFile) {
 
 TEST_F(WavRun, PictureShowsEverySound) {
   testutil::WriteFile(dir.File("ADPCM"), testimage::SampleRam());
-  const testutil::ProcessResult r = Run({"--list", "--svg", "map.svg", "ADPCM"});
+  const testutil::ProcessResult r = Run({"--svg", "map.svg", "ADPCM"});
   EXPECT_EQ(r.exitCode, 0);
   const Bytes svg = Read("map.svg");
   const std::string text(svg.begin(), svg.end());
@@ -146,7 +132,7 @@ TEST_F(WavRun, PictureShowsEverySound) {
     EXPECT_NE(text.find(label), std::string::npos) << label;
   }
   // The same image always gives the same picture.
-  ASSERT_EQ(Run({"--list", "--svg", "again.svg", "ADPCM"}).exitCode, 0);
+  ASSERT_EQ(Run({"--svg", "again.svg", "ADPCM"}).exitCode, 0);
   EXPECT_EQ(Read("again.svg"), svg);
 }
 
@@ -167,39 +153,6 @@ TEST_F(WavRun, ImageWithoutSoundSaysSo) {
   EXPECT_FALSE(testutil::Exists(dir.File("blank-01.wav")));
 }
 
-TEST_F(WavRun, UsageErrorsExitTwo) {
-  testutil::WriteFile(dir.File("ADPCM"), Bytes(100, 0x42));
-  const struct {
-    std::vector<std::string> args;
-    std::string problem;
-  } cases[] = {
-      {{}, "no IMAGE"},
-      {{"ADPCM", "other"}, "one IMAGE only"},
-      {{"-x", "ADPCM"}, "unknown option -x"},
-      {{"-r", "16k", "ADPCM"}, "not a number: 16k"},
-      {{"-r", "0", "ADPCM"}, "the rate must be 1 to 1000000 Hz"},
-      {{"-r", "-5", "ADPCM"}, "not a number: -5"},
-      {{"--delta-n", "0x10000", "ADPCM"}, "delta-N must be 1 to 65535: 0x10000"},
-      {{"-r", "8000", "--delta-n", "9452", "ADPCM"}, "give the rate once, with -r or --delta-n"},
-      {{"--min-gap", "0", "ADPCM"}, "not a gap length: 0"},
-      {{"--list", "--whole", "ADPCM"}, "choose one of --list, --range and --whole"},
-      {{"--range", "10", "ADPCM"}, "not a range START:END: 10"},
-      {{"--range", "0x10:0x200", "ADPCM"}, "range 0x10:0x200 is not within the file's 100 bytes"},
-      {{"--range", "50:50", "ADPCM"}, "range 0x32:0x32 is not within the file's 100 bytes"},
-      {{"--range", "0:101", "ADPCM"}, "range 0x0:0x65 is not within the file's 100 bytes"},
-      {{"--svg"}, "--svg needs a value"},
-  };
-  for (const auto& c : cases) {
-    const testutil::ProcessResult r = Run(c.args);
-    EXPECT_EQ(r.exitCode, 2) << c.problem;
-    EXPECT_EQ(r.out, "") << c.problem;
-    EXPECT_EQ(r.err, Text("adpcm2wav: " + c.problem + "\n" + kUsage));
-  }
-  const testutil::ProcessResult help = Run({"--help"});
-  EXPECT_EQ(help.exitCode, 0);
-  EXPECT_EQ(help.out, Text(kUsage));
-}
-
 TEST_F(WavRun, FilesThatCannotBeReadOrWrittenExitOne) {
   testutil::WriteFile(dir.File("ADPCM"), testimage::SampleRam());
   ASSERT_TRUE(testutil::MakeDir(dir.File("folder")));
@@ -214,7 +167,7 @@ TEST_F(WavRun, FilesThatCannotBeReadOrWrittenExitOne) {
       {{"missing"}, "adpcm2wav: missing: No such file or directory\n"},
       {{"folder"}, std::string("adpcm2wav: folder: ") + testutil::kFolderReason + "\n"},
       {{"-o", "nowhere/x", "ADPCM"}, "adpcm2wav: nowhere/x-01.wav: No such file or directory\n"},
-      {{"--list", "--svg", "nowhere/x.svg", "ADPCM"}, "adpcm2wav: nowhere/x.svg: No such file or directory\n"},
+      {{"--svg", "nowhere/x.svg", "ADPCM"}, "adpcm2wav: nowhere/x.svg: No such file or directory\n"},
       {{"ADPCM"}, std::string("adpcm2wav: ADPCM-01.wav: ") + testutil::kFolderReason + "\n"},
   };
   for (const auto& c : cases) {

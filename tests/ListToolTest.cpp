@@ -216,23 +216,4 @@ TEST_F(ListRun, EmptyFileHoldsNoDisks) {
   EXPECT_EQ(r.out, Text("0 disks\n"));
 }
 
-TEST_F(ListRun, CommandLineAndOpenErrors) {
-  ASSERT_TRUE(testutil::MakeDir(dir.File("folder")));
-  const struct {
-    std::vector<std::string> argv;
-    std::string err;
-  } cases[] = {
-      {{"d88ls"}, "Usage: d88ls IMAGE\n"},
-      {{"d88ls", "a", "b"}, "Usage: d88ls IMAGE\n"},
-      {{"d88ls", "missing.d88"}, "cannot open missing.d88\n"},
-      {{"d88ls", "folder"}, "cannot open folder\n"},
-  };
-  for (const auto& c : cases) {
-    const testutil::ProcessResult r = testutil::RunProcess(D88LS_PATH, c.argv, dir.path());
-    EXPECT_EQ(r.exitCode, 1);
-    EXPECT_EQ(r.out, "");
-    EXPECT_EQ(r.err, Text(c.err));
-  }
-}
-
 }  // namespace

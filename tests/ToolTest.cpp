@@ -4,6 +4,7 @@
 #include "kit/ImageBuilder.h"
 #include "kit/Shapes.h"
 #include "kit/TestUtil.h"
+#include "tests/ProgramRun.h"
 #include "tool/Tool.h"
 
 using testimage::Bytes;
@@ -15,8 +16,8 @@ using testimage::Standard2HD;
 
 namespace {
 
-constexpr size_t kOutputSize = 262144;
-constexpr size_t kSlot = 6656;
+constexpr size_t kOutputSize = kAdpcmFileSize;
+constexpr size_t kSlot = kPlanSlotSize;
 using testutil::kFolderReason;
 using testutil::Text;
 
@@ -27,13 +28,9 @@ const std::string kOpenFailed = Text(
     "\x82\xDC\x82\xB9\x82\xF1\x2E\x0A");
 
 
-class ToolRun : public ::testing::Test {
+class ToolRun : public ProgramRun {
  protected:
-  testutil::ProcessResult Run(const std::vector<std::string>& args) {
-    std::vector<std::string> argv = {D88ADPCM_PATH};
-    argv.insert(argv.end(), args.begin(), args.end());
-    return testutil::RunProcess(D88ADPCM_PATH, argv, dir.path());
-  }
+  testutil::ProcessResult Run(const std::vector<std::string>& args) { return D88adpcm(args); }
   // Runs the program on `image` and expects success and the progress line.
   Bytes Extract(const Bytes& image) {
     testutil::WriteFile(dir.File("image.d88"), image);
@@ -54,9 +51,7 @@ class ToolRun : public ::testing::Test {
     EXPECT_EQ(r.out, kProgress);
     EXPECT_EQ(r.err, error);
   }
-  bool OutputExists() const { return testutil::Exists(dir.File("ADPCM")); }
-
-  testutil::TempDir dir;
+  bool OutputExists() const { return Exists("ADPCM"); }
 };
 
 // The ADPCM file for an image whose tracks `from` (even) to `to` are the

@@ -10,12 +10,8 @@
 #include "d88/D88File.h"
 #include "plan/AdpcmPlan.h"
 
-// Size of the extraction buffer and of the ADPCM file: 256 KiB.
-constexpr int32_t kBufferSize = 0x40000;
-
-// The plan's slots fill the buffer from its start; the last 2,560 bytes are
-// never filled and are written as zeros.
-static_assert(kPlanTracks * kPlanSlotSize <= kBufferSize, "the plan must fit the buffer");
+// The extraction buffer is the ADPCM file it is written to, whole.
+constexpr int32_t kBufferSize = kAdpcmFileSize;
 
 // The image being read. Static, so its destructor closes the image after
 // main() returns.

@@ -1,0 +1,43 @@
+// adpcm2wav's command line, read into a struct.
+#ifndef ADPCM2WAV_OPTIONS_H_
+#define ADPCM2WAV_OPTIONS_H_
+
+#include <cstddef>
+#include <cstdint>
+#include <string>
+
+#include "adpcm/AdpcmB.h"
+#include "adpcm/Sounds.h"
+#include "common/Command.h"
+
+extern const CommandInfo kAdpcm2Wav;
+
+// What to write: a WAV per sound found, only the table, one range of bytes
+// as one sound, or the whole image as one file.
+enum class WavMode { kSounds, kList, kRange, kWhole };
+
+struct Adpcm2WavOptions {
+  uint32_t rate = kCommonRate;
+  size_t minGap = kDefaultMinGap;
+  WavMode mode = WavMode::kSounds;
+  uint64_t rangeStart = 0, rangeEnd = 0;  // --range START:END, END exclusive
+  std::string prefix;                     // -o; empty: IMAGE's file name
+  std::string svg;                        // --svg; empty: no picture
+  std::string image;
+};
+
+struct Adpcm2WavCommandLine {
+  CommandAction action = CommandAction::kRun;
+  std::string problem;  // what is wrong, for kUsageError
+  Adpcm2WavOptions options;
+};
+
+// Reads argv[1..argc-1]. Numbers are decimal or, after 0x (or 0X),
+// hexadecimal, with no sign.
+Adpcm2WavCommandLine ParseAdpcm2WavOptions(int argc, char** argv);
+
+// A count in decimal or, after 0x or 0X, hexadecimal: digits only, no sign,
+// no space, and it must fit 64 bits. False for anything else.
+bool ParseCount(const char* text, uint64_t* value);
+
+#endif  // ADPCM2WAV_OPTIONS_H_

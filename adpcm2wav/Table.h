@@ -1,0 +1,29 @@
+// The table adpcm2wav prints: a line per WAV file, or per sound with --list.
+#ifndef ADPCM2WAV_TABLE_H_
+#define ADPCM2WAV_TABLE_H_
+
+#include <cstdint>
+#include <cstdio>
+#include <string>
+
+#include "adpcm/Sounds.h"
+
+struct TableRow {
+  std::string label;  // the sound's number, or "range", "whole"
+  ByteSpan span;      // the bytes of the image it covers
+  int32_t peak = 0;   // the loudest sample's magnitude, 0 to 32768
+  std::string file;   // the WAV file it goes to
+};
+
+// The loudest sample's magnitude, 0 to 32768.
+int32_t PeakLevel(const int16_t* samples, size_t count);
+
+// `peak` in dB relative to full scale with one decimal, "-inf" for silence.
+// Never "-0.0": a peak that rounds to full scale is "0.0".
+std::string PeakText(int32_t peak);
+
+// The heading, then a row at a time, in columns; seconds at `rate` Hz.
+void PrintTableHeading(std::FILE* out);
+void PrintTableRow(std::FILE* out, const TableRow& row, uint32_t rate);
+
+#endif  // ADPCM2WAV_TABLE_H_

@@ -1,0 +1,27 @@
+// Whole files in and out, the way d88ls and adpcm2wav read and write them.
+// Results are the C library's error numbers (errno values), 0 for success,
+// so that a caller can print the system's own reason.
+#ifndef COMMON_FILES_H_
+#define COMMON_FILES_H_
+
+#include <cstddef>
+#include <cstdint>
+#include <string>
+#include <vector>
+
+// Reads all of `path` into `bytes`: in one read when it is a regular file,
+// until its end when it is a pipe or a device. A directory is refused with
+// EISDIR, on every platform.
+int ReadWholeFile(const char* path, std::vector<uint8_t>* bytes);
+
+// Writes `size` bytes to `path`: first to `path` + ".part" in the same
+// folder, then renamed over `path` once closed, so that no half-written file
+// ever carries the final name and an existing file (or a symbolic link) of
+// that name is replaced, never written through. On failure the temporary
+// file is removed and `path` is left as it was.
+int WriteWholeFile(const std::string& path, const uint8_t* data, size_t size);
+
+// The suffix of the temporary name.
+constexpr const char* kPartSuffix = ".part";
+
+#endif  // COMMON_FILES_H_

@@ -1,0 +1,77 @@
+#include "d88ls/ListCommand.h"
+
+#include <sys/stat.h>
+
+#include <cerrno>
+
+#include "d88/D88File.h"
+#include "d88ls/Listing.h"
+
+const CommandInfo kD88ls = {
+    "d88ls",
+    "Usage: d88ls [--json] IMAGE\n",
+    "Lists the disks, tracks and sector IDs of a D88 floppy-disk image, and what d88adpcm would extract.\n"
+    "  --json      the listing as one JSON document\n"
+    "  -h, --help  this text\n"
+    "  --version   the version\n"};
+
+namespace {
+
+// Why `path` does not open as an image, as an error number: the reader says
+// only that it failed.
+int OpenFailure(const std::string& path) {
+  struct stat info;
+  if (stat(path.c_str(), &info) != 0) return errno;
+  if (S_ISDIR(info.st_mode)) return EISDIR;
+  std::FILE* f = std::fopen(path.c_str(), "rb");
+  if (f == nullptr) return errno;
+  std::fclose(f);
+  return EIO;
+}
+
+}  // namespace
+
+ListCommandLine ParseListOptions(int argc, char** argv) {
+  ListCommandLine line;
+  auto fail = [&line](const std::string& problem) {
+    line.action = CommandAction::kUsageError;
+    line.problem = problem;
+    return line;
+  };
+  bool imageGiven = false;
+  ArgReader args(argc, argv);
+  while (args.Next()) {
+    if (!args.IsOption()) {
+      if (imageGiven) return fail("one IMAGE only");
+      imageGiven = true;
+      line.options.image = args.word();
+      continue;
+    }
+    const CommandAction common = args.CommonOption();
+    if (common != CommandAction::kRun) {
+      line.action = common;
+      return line;
+    }
+    if (args.option() == "--json") {
+      if (args.HasInlineValue()) return fail("--json takes no value");
+      line.options.json = true;
+    } else {
+      return fail("unknown option " + args.option());
+    }
+  }
+  if (!imageGiven) return fail("no IMAGE");
+  return line;
+}
+
+int ListFile(const ListOptions& options, std::FILE* out, std::FILE* err) {
+  D88File d88;
+  if (!d88.Open(options.image.c_str())) return FileError(kD88ls, options.image, OpenFailure(options.image), err);
+  ListImage(d88, out);
+  return kExitDone;
+}
+
+int RunList(int argc, char** argv) {
+  const ListCommandLine line = ParseListOptions(argc, argv);
+  if (line.action != CommandAction::kRun) return EndWithoutRun(kD88ls, line.action, line.problem);
+  return ListFile(line.options, stdout, stderr);
+}

@@ -1,0 +1,35 @@
+// d88ls's command line: options read into a struct, and the run.
+#ifndef D88LS_LISTCOMMAND_H_
+#define D88LS_LISTCOMMAND_H_
+
+#include <cstdio>
+#include <string>
+
+#include "common/Command.h"
+
+extern const CommandInfo kD88ls;
+
+struct ListOptions {
+  bool json = false;  // --json: the listing as one JSON document
+  std::string svg;    // --svg FILE: also draw the disks; empty: no picture
+  std::string image;
+};
+
+struct ListCommandLine {
+  CommandAction action = CommandAction::kRun;
+  std::string problem;  // what is wrong, for kUsageError
+  ListOptions options;
+};
+
+// Reads argv[1..argc-1].
+ListCommandLine ParseListOptions(int argc, char** argv);
+
+// Lists the image `options.image` to `out`; failures and warnings go to
+// `err`. Returns the exit code.
+int ListFile(const ListOptions& options, std::FILE* out, std::FILE* err);
+
+// The d88ls command: options, messages and exit code (0 listed, 1 the
+// image cannot be read or a file written, 2 a usage error).
+int RunList(int argc, char** argv);
+
+#endif  // D88LS_LISTCOMMAND_H_
