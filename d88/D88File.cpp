@@ -89,6 +89,8 @@ bool D88File::SelectDisk(int32_t index) {
   mediaType = -1;
   diskSize = 0;
   name[0] = '\0';
+  tableEntries = 0;
+  writeProtected = false;
   if (index < 0 || index >= diskCount) return false;
 
   // Open read this header in full; if it no longer can be (the file shrank

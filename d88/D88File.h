@@ -100,9 +100,10 @@ class D88File {
   RecordListing ReadRecords(int32_t track, SectorRecord* dest, int32_t maxRecords);
 
   // Entries of the current disk's track table that really are entries; see
-  // tableEntries below.
+  // tableEntries below. 0 when no disk is current.
   int32_t GetTableEntries() const { return tableEntries; }
-  // Whether the current disk's header marks it write-protected.
+  // Whether the current disk's header marks it write-protected (any
+  // non-zero byte at 0x1A). False when no disk is current.
   bool IsWriteProtected() const { return writeProtected; }
 
   // Disks found by the last successful Open (0 after Open(nullptr)).
@@ -136,9 +137,13 @@ class D88File {
   // entries before it. Entries past its end are read as absent tracks by
   // every operation; this goes beyond the letter of the format, which always
   // has 164, but a table whose tracks all begin after its 164th entry, as
-  // every honest one does, keeps all 164.
+  // every honest one does, keeps all 164. An entry is cut off only when it
+  // begins at or past that offset: one whose bytes straddle it (records at
+  // 0x42, say, inside entry 8 at 0x40) is still an entry, made partly of the
+  // record's first bytes. Like the other disk members, 0 when no disk is
+  // current.
   int32_t tableEntries = 0;
-  bool writeProtected = false;
+  bool writeProtected = false;  // false when no disk is current
 
  private:
   // File offset of the first record of `track`, or -1 when the track cannot

@@ -2,10 +2,17 @@
 // sample RAM images made by the test encoder.
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
+#ifndef _WIN32
+#include <unistd.h>
+#endif
+
 #include <cstring>
 
 #include "adpcm/AdpcmB.h"
 #include "adpcm/Wav.h"
+#include "adpcm2wav/Convert.h"
+#include "adpcm2wav/Table.h"
 #include "kit/ImageBuilder.h"
 #include "kit/SampleSounds.h"
 #include "kit/TestUtil.h"
@@ -188,5 +195,95 @@ TEST_F(WavRun, SampleImageExtractsToTheSampleSounds) {
   EXPECT_EQ(r.exitCode, 0);
   EXPECT_EQ(std::count(r.out.begin(), r.out.end(), '\n'), 5);
 }
+
+// The run in-process, on options as the parser leaves them.
+class Conversion : public ProgramRun {
+ protected:
+  Adpcm2WavOptions Options(const std::string& image, WavMode mode) {
+    Adpcm2WavOptions o;
+    o.image = dir.File(image);
+    o.prefix = dir.File(image);
+    o.mode = mode;
+    return o;
+  }
+  // Runs the conversion, keeping what it printed.
+  int Convert(const Adpcm2WavOptions& options) {
+    CapturedStream outStream(dir.File("out.txt")), errStream(dir.File("err.txt"));
+    const int code = ConvertImage(options, outStream.get(), errStream.get());
+    out = outStream.Text();
+    err = errStream.Text();
+    return code;
+  }
+  std::string out, err;
+};
+
+TEST_F(Conversion, RangesOutsideTheFileAreUsageErrors) {
+  Write("ADPCM", Bytes(100, 0x42));
+  const struct {
+    uint64_t start, end;
+    std::string problem;
+  } cases[] = {
+      {0x10, 0x200, "range 0x10:0x200 is not within the file's 100 bytes"},
+      {50, 50, "range 0x32:0x32 is not within the file's 100 bytes"},
+      {60, 40, "range 0x3C:0x28 is not within the file's 100 bytes"},
+      {0, 101, "range 0x0:0x65 is not within the file's 100 bytes"},
+  };
+  for (const auto& c : cases) {
+    Adpcm2WavOptions o = Options("ADPCM", WavMode::kRange);
+    o.rangeStart = c.start;
+    o.rangeEnd = c.end;
+    EXPECT_EQ(Convert(o), 2) << c.problem;
+    EXPECT_EQ(out, "");
+    EXPECT_EQ(err, "adpcm2wav: " + c.problem + "\n" + kAdpcm2Wav.usage);
+    EXPECT_FALSE(Exists("ADPCM.wav"));
+  }
+  Adpcm2WavOptions whole = Options("ADPCM", WavMode::kRange);
+  whole.rangeEnd = 100;
+  EXPECT_EQ(Convert(whole), 0) << err;
+  EXPECT_TRUE(Exists("ADPCM.wav"));
+}
+
+TEST(PeakText, FullScaleIsZeroWithoutASign) {
+  const struct {
+    int32_t peak;
+    const char* text;
+  } cases[] = {{0, "-inf"}, {1, "-90.3"}, {16384, "-6.0"}, {32767, "0.0"}, {32768, "0.0"}};
+  for (const auto& c : cases) EXPECT_EQ(PeakText(c.peak), c.text) << c.peak;
+}
+
+TEST_F(Conversion, ClampedSoundsPeakAtFullScale) {
+  // Codes 7 and 6 climb to the positive clamp, 0xE and 0xF fall to the
+  // negative one: 32,767 and -32,768 are both "0.0", never "-0.0".
+  const struct {
+    uint8_t byte;
+    const char* row;
+  } cases[] = {
+      {0x76, "range  0x00000   0x00040         64     0.008        0.0  "},
+      {0xEF, "range  0x00000   0x00040         64     0.008        0.0  "},
+  };
+  for (const auto& c : cases) {
+    Write("loud", Bytes(64, c.byte));
+    Adpcm2WavOptions o = Options("loud", WavMode::kRange);
+    o.rangeEnd = 64;
+    ASSERT_EQ(Convert(o), 0) << err;
+    const std::string row = out.substr(out.find('\n') + 1);
+    EXPECT_EQ(row, std::string(c.row) + dir.File("loud") + ".wav\n");
+  }
+}
+
+#ifndef _WIN32
+TEST_F(Conversion, ASymbolicLinkInTheWayIsReplacedNotWrittenThrough) {
+  Write("ADPCM", testimage::SampleRam());
+  Write("elsewhere", Bytes(3, 7));
+  ASSERT_EQ(symlink(dir.File("elsewhere").c_str(), dir.File("ADPCM-01.wav").c_str()), 0);
+  ASSERT_EQ(Convert(Options("ADPCM", WavMode::kSounds)), 0) << err;
+  EXPECT_EQ(Read("elsewhere"), Bytes(3, 7));
+  struct stat info;
+  ASSERT_EQ(lstat(dir.File("ADPCM-01.wav").c_str(), &info), 0);
+  EXPECT_TRUE(S_ISREG(info.st_mode));
+  EXPECT_EQ(Read("ADPCM-01.wav"), ExpectedWav(testimage::SampleSounds()[0].bytes.data(),
+                                                 testimage::SampleSounds()[0].bytes.size(), kCommonRate));
+}
+#endif
 
 }  // namespace

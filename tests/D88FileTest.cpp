@@ -9,6 +9,7 @@
 
 #include <cstring>
 
+#include "kit/Shapes.h"
 #include "tests/ReaderTestSupport.h"
 
 using testimage::Concat;
@@ -85,6 +86,66 @@ TEST_F(ReaderTest, ReadsEveryFieldFromItsOwnOffset) {
   ASSERT_TRUE(d88.SelectDisk(1));
   EXPECT_STREQ(d88.GetDiskName(), "SECOND");
   EXPECT_EQ(d88.GetMediaType(), 0);
+}
+
+// The write-protect byte at 0x1A: any value but 0 marks the disk, as the
+// format's writers use 0x10 and some tools 0x01. Neighbouring bytes do not.
+TEST_F(ReaderTest, WriteProtectionIsTheByteAtOffset0x1A) {
+  const struct {
+    size_t offset;
+    uint8_t value;
+    bool marked;
+  } cases[] = {{0x1A, 0x10, true}, {0x1A, 0x01, true}, {0x1A, 0xFF, true}, {0x1A, 0x00, false},
+               {0x19, 0x10, false}, {0x1B, 0x10, false}};
+  for (const auto& c : cases) {
+    Bytes image = MinimalImage();
+    image[c.offset] = c.value;
+    ASSERT_TRUE(OpenImage(image));
+    ASSERT_TRUE(d88.SelectDisk(0));
+    EXPECT_EQ(d88.IsWriteProtected(), c.marked) << c.offset << " " << int{c.value};
+  }
+}
+
+// A track entry whose bytes straddle the start of the first records: records
+// at 0x42 begin inside entry 8 (bytes 0x40 to 0x43). Entry 8 begins before
+// them and stays an entry, made of two table bytes and the record's C and H;
+// entry 9, at 0x44, lies past them and ends the table.
+TEST_F(ReaderTest, EntryStraddlingTheFirstRecordsIsTheTablesLast) {
+  Bytes image(0x42 + 16 + 4, 0);
+  image[0x1C] = static_cast<uint8_t>(image.size());     // disk size
+  image[0x20] = 0x42;                                   // entry 0: records at 0x42
+  image[0x40] = 0x00, image[0x41] = 0x01;               // entry 8's first two bytes
+  const uint8_t record[] = {0x07, 0x00, 0x01, 0x00,     // C 7, H 0, R 1, N 0
+                            0x01, 0x00, 0, 0, 0, 0, 0, 0, 0, 0, 0x04, 0x00,  // count 1, 4 bytes
+                            9, 8, 7, 6};
+  std::memcpy(&image[0x42], record, sizeof record);
+  // The rest of the 688-byte header the reader insists on reading.
+  image.resize(kDiskHeaderSize, 0);
+  ASSERT_TRUE(OpenImage(image));
+  ASSERT_TRUE(d88.SelectDisk(0));
+  EXPECT_EQ(d88.GetTableEntries(), 9);
+  EXPECT_EQ(d88.trackOffsets[8], 0x00070100u);  // 00 01 | 07 00
+  Bytes dest = Guarded(8);
+  ASSERT_EQ(d88.ReadSector(0, 7, 0, 1, 0, dest.data(), 8), 4);
+  EXPECT_EQ(Slice(dest, 0, 4), Bytes({9, 8, 7, 6}));
+}
+
+// File positions are formed modulo 2^32: a second disk at 960 whose size is
+// 0xFFFFFFFF and whose track 0 entry is 0xFFFFFEF0 starts that track at
+// (960 + 0xFFFFFEF0) mod 2^32 = 688, the first disk's record.
+TEST_F(ReaderTest, TrackStartsWrapModulo32Bits) {
+  Bytes image = MinimalImage();  // 960 bytes: one record of 256 at 688
+  Bytes second(kDiskHeaderSize, 0);
+  second[0x1C] = 0xFF, second[0x1D] = 0xFF, second[0x1E] = 0xFF, second[0x1F] = 0xFF;
+  second[0x20] = 0xF0, second[0x21] = 0xFE, second[0x22] = 0xFF, second[0x23] = 0xFF;
+  image.insert(image.end(), second.begin(), second.end());
+  ASSERT_TRUE(OpenImage(image));
+  ASSERT_GE(d88.GetDiskCount(), 2);
+  ASSERT_EQ(d88.diskOffsets[1], 960u);
+  ASSERT_TRUE(d88.SelectDisk(1));
+  Bytes dest = Guarded(256);
+  ASSERT_EQ(d88.ReadSector(0, 0, 0, 1, 1, dest.data(), 256), 256);
+  EXPECT_EQ(dest, Slice(image, 0x2C0, 256));
 }
 
 // ---------------------------------------------------------------- Open
@@ -282,14 +343,20 @@ TEST_F(ReaderTest, NamesAreBoundedCopiesOfTheSixteenNameBytes) {
 }
 
 TEST_F(ReaderTest, FailedSelectionClearsTheCurrentDisk) {
-  ASSERT_TRUE(OpenImage(Concat({Standard2HD(1, "A").Build(), Standard2HD(1, "B").Build()})));
-  for (int32_t index : {2, -1, 64, INT32_MIN}) {
+  Disk protectedDisk = testimage::ShortTable2HD(154, 1, "B");
+  protectedDisk.writeProtect = 0x10;
+  ASSERT_TRUE(OpenImage(Concat({Standard2HD(1, "A").Build(), protectedDisk.Build()})));
+  for (int32_t index : {2, -1, 64, 99, INT32_MIN}) {
     ASSERT_TRUE(d88.SelectDisk(1));
+    ASSERT_TRUE(d88.IsWriteProtected());
+    ASSERT_EQ(d88.GetTableEntries(), 154);
     EXPECT_FALSE(d88.SelectDisk(index)) << index;
     EXPECT_EQ(d88.diskOffset, 0xFFFFFFFFu);
     EXPECT_EQ(d88.diskSize, 0u);
     EXPECT_EQ(d88.mediaType, -1);
     EXPECT_STREQ(d88.name, "");
+    EXPECT_FALSE(d88.IsWriteProtected()) << index;
+    EXPECT_EQ(d88.GetTableEntries(), 0) << index;
     Bytes dest = Guarded(256);
     EXPECT_EQ(d88.ReadSector(0, 0, 0, 1, 1, dest.data(), 256), 0);
     EXPECT_TRUE(GuardIntact(dest, 0));
