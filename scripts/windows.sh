@@ -4,12 +4,25 @@
 # Japanese), and leaves the programs packed for Windows users in
 # build-windows/d88adpcm-<version>-win64.zip. Installs what it needs with
 # apt-get when missing.
+#   --package  only build and pack: no Wine, no suite, no comparison
+#              (scripts/release.sh; after a full run the build is current and
+#              the zip holds the very programs the suite ran against)
 #   WERROR=1   treat warnings as errors (the default under CI)
 set -euo pipefail
 cd "$(dirname "$0")/.."
 root=$(pwd)
+package_only=0
+case "${1:-}" in
+  --package) package_only=1 ;;
+  "") ;;
+  *) echo "usage: $0 [--package]" >&2; exit 2 ;;
+esac
 
-bash scripts/setup.sh cmake ninja-build g++-mingw-w64-x86-64-posix wine wine64 googletest
+if [ "$package_only" = 1 ]; then
+  bash scripts/setup.sh cmake ninja-build g++-mingw-w64-x86-64-posix googletest
+else
+  bash scripts/setup.sh cmake ninja-build g++-mingw-w64-x86-64-posix wine wine64 googletest
+fi
 
 build="$root/build-windows"
 toolchain="$root/cmake/mingw-w64.cmake"
@@ -24,6 +37,21 @@ if [ ! -f "$gtest/lib/cmake/GTest/GTestConfig.cmake" ]; then
     -DCMAKE_BUILD_TYPE=Release -DCMAKE_INSTALL_PREFIX="$gtest" >/dev/null
   cmake --build "$build/googletest-build"
   cmake --install "$build/googletest-build" >/dev/null
+fi
+
+cmake -S . -B "$build/project" -G Ninja -DCMAKE_TOOLCHAIN_FILE="$toolchain" -DCMAKE_BUILD_TYPE=Release \
+  -DGTest_DIR="$gtest/lib/cmake/GTest" -DD88_WERROR="$werror" >/dev/null
+cmake --build "$build/project" -j2
+
+pack() {
+  rm -f "$build"/d88adpcm-*-win64.zip
+  (cd "$build/project" && cpack -G ZIP >/dev/null)
+  mv "$build/project"/d88adpcm-*-win64.zip "$build/"
+  echo "Windows programs: $(ls "$build"/d88adpcm-*-win64.zip)"
+}
+if [ "$package_only" = 1 ]; then
+  pack
+  exit 0
 fi
 
 # Wine in a prefix of the build's own, with an English, non-Japanese locale:
@@ -41,9 +69,6 @@ wineserver -p </dev/null >/dev/null 2>&1
 wine cmd.exe /c exit </dev/null >/dev/null 2>&1 || true
 trap 'wineserver -k 2>/dev/null || true' EXIT
 
-cmake -S . -B "$build/project" -G Ninja -DCMAKE_TOOLCHAIN_FILE="$toolchain" -DCMAKE_BUILD_TYPE=Release \
-  -DGTest_DIR="$gtest/lib/cmake/GTest" -DD88_WERROR="$werror" >/dev/null
-cmake --build "$build/project"
 ctest --test-dir "$build/project" --output-on-failure -j2
 
 # The same images through the Linux and the Windows programs: ADPCM, every
@@ -85,6 +110,4 @@ for image in "$compare"/images/*; do
 done
 echo "Linux and Windows builds: the same ADPCM, WAV and SVG bytes on $images images"
 
-(cd "$build/project" && cpack -G ZIP >/dev/null)
-mv "$build/project"/d88adpcm-*-win64.zip "$build/"
-echo "Windows programs: $(ls "$build"/d88adpcm-*-win64.zip)"
+pack
