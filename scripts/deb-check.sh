@@ -22,7 +22,7 @@ bash scripts/setup.sh cmake ninja-build g++ man-db
 
 sudo=""
 [ "$(id -u)" -eq 0 ] || sudo="sudo"
-apt=($sudo env DEBIAN_FRONTEND=noninteractive apt-get -o DPkg::Lock::Timeout=300 -y -qq)
+apt=($sudo env DEBIAN_FRONTEND=noninteractive DEBCONF_NOWARNINGS=yes apt-get -o DPkg::Lock::Timeout=300 -y -qq)
 installed() { dpkg-query -W -f='${Status}' d88adpcm 2>/dev/null | grep -q 'install ok installed'; }
 if installed; then
   echo "d88adpcm is installed on this machine already; not touching it" >&2
@@ -47,7 +47,7 @@ for f in /usr/bin/d88adpcm /usr/bin/d88ls /usr/bin/adpcm2wav /usr/include/d88/D8
   test -e "$f" || { echo "not installed: $f" >&2; exit 1; }
 done
 for page in d88adpcm d88ls adpcm2wav; do
-  found=$(man -w "$page")
+  found=$(man -w "$page" 2>/dev/null || true)
   [ "$found" = "/usr/share/man/man1/$page.1.gz" ] || { echo "man -w $page: '$found'" >&2; exit 1; }
 done
 echo "man -w finds the three pages in /usr/share/man/man1"

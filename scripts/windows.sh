@@ -4,7 +4,7 @@
 # Japanese), and leaves the programs packed for Windows users in
 # build-windows/d88adpcm-<version>-win64.zip. Installs what it needs with
 # apt-get when missing.
-#   --package  only build and pack: no Wine, no suite, no comparison
+#   --package  only build (Wine lists the tests) and pack: no suite, no comparison
 #              (scripts/release.sh; after a full run the build is current and
 #              the zip holds the very programs the suite ran against)
 #   WERROR=1   treat warnings as errors (the default under CI)
@@ -18,11 +18,7 @@ case "${1:-}" in
   *) echo "usage: $0 [--package]" >&2; exit 2 ;;
 esac
 
-if [ "$package_only" = 1 ]; then
-  bash scripts/setup.sh cmake ninja-build g++-mingw-w64-x86-64-posix googletest
-else
-  bash scripts/setup.sh cmake ninja-build g++-mingw-w64-x86-64-posix wine wine64 googletest
-fi
+bash scripts/setup.sh cmake ninja-build g++-mingw-w64-x86-64-posix wine wine64 googletest
 
 build="$root/build-windows"
 toolchain="$root/cmake/mingw-w64.cmake"
@@ -39,21 +35,6 @@ if [ ! -f "$gtest/lib/cmake/GTest/GTestConfig.cmake" ]; then
   cmake --install "$build/googletest-build" >/dev/null
 fi
 
-cmake -S . -B "$build/project" -G Ninja -DCMAKE_TOOLCHAIN_FILE="$toolchain" -DCMAKE_BUILD_TYPE=Release \
-  -DGTest_DIR="$gtest/lib/cmake/GTest" -DD88_WERROR="$werror" >/dev/null
-cmake --build "$build/project" -j2
-
-pack() {
-  rm -f "$build"/d88adpcm-*-win64.zip
-  (cd "$build/project" && cpack -G ZIP >/dev/null)
-  mv "$build/project"/d88adpcm-*-win64.zip "$build/"
-  echo "Windows programs: $(ls "$build"/d88adpcm-*-win64.zip)"
-}
-if [ "$package_only" = 1 ]; then
-  pack
-  exit 0
-fi
-
 # Wine in a prefix of the build's own, with an English, non-Japanese locale:
 # file names outside the system's code page must still open.
 export WINEPREFIX="$build/wine" WINEDEBUG=-all LANG=C.UTF-8 LC_ALL=C.UTF-8
@@ -68,6 +49,21 @@ wineserver -p </dev/null >/dev/null 2>&1
 # they do not hold the output of a test open either.
 wine cmd.exe /c exit </dev/null >/dev/null 2>&1 || true
 trap 'wineserver -k 2>/dev/null || true' EXIT
+
+cmake -S . -B "$build/project" -G Ninja -DCMAKE_TOOLCHAIN_FILE="$toolchain" -DCMAKE_BUILD_TYPE=Release \
+  -DGTest_DIR="$gtest/lib/cmake/GTest" -DD88_WERROR="$werror" >/dev/null
+cmake --build "$build/project" -j2
+
+pack() {
+  rm -f "$build"/d88adpcm-*-win64.zip
+  (cd "$build/project" && cpack -G ZIP >/dev/null)
+  mv "$build/project"/d88adpcm-*-win64.zip "$build/"
+  echo "Windows programs: $(ls "$build"/d88adpcm-*-win64.zip)"
+}
+if [ "$package_only" = 1 ]; then
+  pack
+  exit 0
+fi
 
 ctest --test-dir "$build/project" --output-on-failure -j2
 
