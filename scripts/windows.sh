@@ -4,10 +4,19 @@
 # Japanese), and leaves the programs packed for Windows users in
 # build-windows/d88adpcm-<version>-win64.zip. Installs what it needs with
 # apt-get when missing.
+#   --package  only build (Wine lists the tests) and pack: no suite, no comparison
+#              (scripts/release.sh; after a full run the build is current and
+#              the zip holds the very programs the suite ran against)
 #   WERROR=1   treat warnings as errors (the default under CI)
 set -euo pipefail
 cd "$(dirname "$0")/.."
 root=$(pwd)
+package_only=0
+case "${1:-}" in
+  --package) package_only=1 ;;
+  "") ;;
+  *) echo "usage: $0 [--package]" >&2; exit 2 ;;
+esac
 
 bash scripts/setup.sh cmake ninja-build g++-mingw-w64-x86-64-posix wine wine64 googletest
 
@@ -43,7 +52,19 @@ trap 'wineserver -k 2>/dev/null || true' EXIT
 
 cmake -S . -B "$build/project" -G Ninja -DCMAKE_TOOLCHAIN_FILE="$toolchain" -DCMAKE_BUILD_TYPE=Release \
   -DGTest_DIR="$gtest/lib/cmake/GTest" -DD88_WERROR="$werror" >/dev/null
-cmake --build "$build/project"
+cmake --build "$build/project" -j2
+
+pack() {
+  rm -f "$build"/d88adpcm-*-win64.zip
+  (cd "$build/project" && cpack -G ZIP >/dev/null)
+  mv "$build/project"/d88adpcm-*-win64.zip "$build/"
+  echo "Windows programs: $(ls "$build"/d88adpcm-*-win64.zip)"
+}
+if [ "$package_only" = 1 ]; then
+  pack
+  exit 0
+fi
+
 ctest --test-dir "$build/project" --output-on-failure -j2
 
 # The same images through the Linux and the Windows programs: ADPCM, every
@@ -85,6 +106,4 @@ for image in "$compare"/images/*; do
 done
 echo "Linux and Windows builds: the same ADPCM, WAV and SVG bytes on $images images"
 
-(cd "$build/project" && cpack -G ZIP >/dev/null)
-mv "$build/project"/d88adpcm-*-win64.zip "$build/"
-echo "Windows programs: $(ls "$build"/d88adpcm-*-win64.zip)"
+pack
