@@ -4,11 +4,14 @@
 #include <sys/stat.h>
 
 #include <cstdio>
+#include <cstring>
 #include <string>
 #include <utility>
 #include <vector>
 
+#include "common/Files.h"
 #include "fuzz/FuzzSupport.h"
+#include "kit/FaultyImages.h"
 #include "kit/ImageBuilder.h"
 #include "kit/SampleSounds.h"
 #include "kit/Shapes.h"
@@ -16,71 +19,6 @@
 using namespace testimage;
 
 namespace {
-
-// The tracks the extraction reads first, honest: cylinders 36 to 38, head 0
-// and head 1, 26 sectors of 256 bytes.
-Disk SmallHD() {
-  Disk d;
-  d.name = "2HD";
-  for (int t = 72; t < 78; ++t) d.tracks[t] = StandardTrack(t, 26);
-  return d;
-}
-
-// A short honest track of four sectors, where most faults are planted.
-Disk Four(int track = 72) {
-  Disk d;
-  d.tracks[track] = StandardTrack(track, 4);
-  return d;
-}
-
-std::vector<std::pair<std::string, Bytes>> Images() {
-  std::vector<std::pair<std::string, Bytes>> out;
-  out.emplace_back("well-formed", SmallHD().Build());
-  out.emplace_back("disks", Concat({Four(72).Build(), Four(0).Build(), Four(1).Build()}));
-
-  Disk missing = Four();
-  missing.tracks[72].erase(missing.tracks[72].begin() + 1);
-  out.emplace_back("missing-sector", missing.Build());
-  Disk shortSector = Four();
-  shortSector.tracks[72][1].data.resize(128);
-  out.emplace_back("short-sector", shortSector.Build());
-  Disk longSector = Four();
-  longSector.tracks[72][1].data.resize(300);
-  out.emplace_back("long-sector", longSector.Build());
-  Disk duplicate = Four();
-  duplicate.tracks[72].insert(duplicate.tracks[72].begin() + 1, duplicate.tracks[72][2]);
-  out.emplace_back("duplicate", duplicate.Build());
-  Disk countZero = Four();
-  countZero.tracks[72][2].count = 0;
-  out.emplace_back("count-zero", countZero.Build());
-  Disk neverEnds = Four();
-  for (Record& rec : neverEnds.tracks[72]) rec.count = 9;
-  neverEnds.tracks[74] = StandardTrack(74, 2);
-  out.emplace_back("count-never-matches", neverEnds.Build());
-  Disk absent = Four(74);
-  out.emplace_back("absent-track", absent.Build());
-  Disk beyond = Four();
-  const uint32_t size = static_cast<uint32_t>(beyond.Build().size());
-  beyond.entryOverride[74] = size;
-  beyond.entryOverride[76] = size + 1;
-  out.emplace_back("entries-at-and-beyond-end", Concat({beyond.Build(), Four(0).Build()}));
-  Disk loop = Four();
-  loop.SetSize(0);
-  out.emplace_back("size-zero", loop.Build());
-  out.emplace_back("table-160", ShortTable2HD(160, 2).Build());
-  out.emplace_back("table-154", ShortTable2HD(154, 2).Build());
-  Disk blank = Four();
-  blank.rawTracks[74] = Unformatted(600);
-  blank.tracks[72][1].density = 0x40;
-  blank.tracks[72][2].deleted = 0x10;
-  blank.tracks[72][3].status = 0xB0;
-  out.emplace_back("unformatted-and-marks", blank.Build());
-  const Bytes whole = Four().Build();
-  out.emplace_back("truncated-header", Bytes(whole.begin(), whole.begin() + 700));
-  out.emplace_back("truncated-data", Bytes(whole.begin(), whole.begin() + 688 + 16 + 100));
-  out.emplace_back("truncated-disk-header", Bytes(whole.begin(), whole.begin() + 400));
-  return out;
-}
 
 // A reader query as the reader target decodes it: kind (0 sector, 1 run,
 // 2 listing), track, honest IDs (C = track / 2, H = track % 2), R, N and a
@@ -154,14 +92,11 @@ std::vector<std::pair<std::string, Bytes>> AimedReaderSeeds() {
 }
 
 void Write(const std::string& path, const Bytes& prefix, const Bytes& image) {
-  std::FILE* f = std::fopen(path.c_str(), "wb");
-  if (f == nullptr) {
-    std::perror(path.c_str());
+  const Bytes input = Concat({prefix, image});
+  if (const int error = WriteWholeFile(path, input.data(), input.size())) {
+    std::fprintf(stderr, "%s: %s\n", path.c_str(), std::strerror(error));
     std::exit(1);
   }
-  std::fwrite(prefix.data(), 1, prefix.size(), f);
-  std::fwrite(image.data(), 1, image.size(), f);
-  std::fclose(f);
 }
 
 }  // namespace
@@ -184,7 +119,11 @@ int main(int argc, char** argv) {
   const Bytes aimed = ReaderArgs(1, 26, {Query(1, 72, 1, 1, 26, 0), Query(2, 72, 0, 0, 1, 0)});
   Bytes cutArgs = {0, 26, 26, 72, 36, 0, 1, 1, 2, 2, 0, 2, 4, 0};
   cutArgs.resize(32, 0);
-  for (const auto& [name, image] : Images()) {
+  // Seeds within the targets' input limit.
+  for (const NamedImage& seed : FaultyImages()) {
+    if (seed.bytes.size() > 65536) continue;
+    const std::string name = seed.name.substr(0, seed.name.size() - 4);  // less ".d88"
+    const Bytes& image = seed.bytes;
     Write(dir + "/reader/" + name, readerArgs, image);
     Write(dir + "/reader/" + name + "-aimed", aimed, image);
     Write(dir + "/extract/" + name, {}, image);

@@ -1,5 +1,7 @@
 #include "kit/TestUtil.h"
 
+#include "common/Files.h"
+
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
@@ -48,23 +50,15 @@ TempDir::~TempDir() {
 }
 
 void WriteFile(const std::string& path, const std::vector<uint8_t>& bytes) {
+  // In place, not renamed over: a reader that holds the file open must see
+  // the new bytes.
   std::FILE* f = std::fopen(path.c_str(), "wb");
   if (f == nullptr) std::abort();
   if (!bytes.empty() && std::fwrite(bytes.data(), 1, bytes.size(), f) != bytes.size()) std::abort();
   if (std::fclose(f) != 0) std::abort();
 }
 
-bool ReadFile(const std::string& path, std::vector<uint8_t>* bytes) {
-  std::FILE* f = std::fopen(path.c_str(), "rb");
-  if (f == nullptr) return false;
-  bytes->clear();
-  uint8_t chunk[65536];
-  size_t got;
-  while ((got = std::fread(chunk, 1, sizeof chunk, f)) > 0) bytes->insert(bytes->end(), chunk, chunk + got);
-  const bool ok = !std::ferror(f);
-  std::fclose(f);
-  return ok;
-}
+bool ReadFile(const std::string& path, std::vector<uint8_t>* bytes) { return ReadWholeFile(path.c_str(), bytes) == 0; }
 
 bool Exists(const std::string& path) {
   std::error_code error;

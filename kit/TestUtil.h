@@ -23,6 +23,7 @@ class TempDir {
   std::string path_;
 };
 
+// Writes `bytes` to `path` in place (created or truncated); aborts on failure.
 void WriteFile(const std::string& path, const std::vector<uint8_t>& bytes);
 // False when the file cannot be read.
 bool ReadFile(const std::string& path, std::vector<uint8_t>* bytes);

@@ -5,13 +5,16 @@
 // for each fault the reader knows, random images honest and broken, and
 // sample RAM images for adpcm2wav.
 #include <cstdio>
+#include <cstring>
 #include <string>
 #include <utility>
 #include <vector>
 
+#include "common/Files.h"
+#include "kit/FaultyImages.h"
 #include "kit/ImageBuilder.h"
 #include "kit/RandomImage.h"
-#include "kit/SampleSounds.h"
+#include "kit/SampleDisks.h"
 #include "kit/Shapes.h"
 
 using namespace testimage;
@@ -20,20 +23,8 @@ namespace {
 
 std::vector<std::pair<std::string, Bytes>> Images() {
   std::vector<std::pair<std::string, Bytes>> out;
-  const Disk sample = SampleDisk();
-  out.emplace_back("sample.d88", sample.Build());
-  out.emplace_back("damaged.d88", DamagedSampleDisk().Build());
-  out.emplace_back("shapes.d88", ShapesImage());
-  out.emplace_back("table-154.d88", ShortTable2HD(154, 77).Build());
-  out.emplace_back("table-160.d88", ShortTable2HD(160, 80).Build());
-  out.emplace_back("two-disks.d88", Concat({Standard2HD(40).Build(), sample.Build()}));
-  const Bytes whole = sample.Build();
-  out.emplace_back("cut-in-track-90.d88", Slice(whole, 0, GetLE32(&whole[kTrackTableOffset + 4 * 90]) + 1000));
-  out.emplace_back("empty.d88", Bytes());
-  out.emplace_back("short-header.d88", Slice(whole, 0, 600));
-  Disk zero = Standard2HD(77);
-  zero.SetSize(0);
-  out.emplace_back("size-zero.d88", zero.Build());
+  out.emplace_back("sample.d88", SampleDisk().Build());
+  for (NamedImage& image : FaultyImages()) out.emplace_back(image.name, std::move(image.bytes));
   for (uint32_t seed = 1; seed <= 30; ++seed) out.emplace_back("random-" + std::to_string(seed) + ".d88", RandomImages(seed).Make());
   // Sample RAM images, as adpcm2wav reads them: the sample's, one filled
   // with 0xFF, and one of random bytes.
@@ -57,10 +48,8 @@ int main(int argc, char** argv) {
   }
   for (const auto& [name, bytes] : Images()) {
     const std::string path = std::string(argv[1]) + "/" + name;
-    std::FILE* f = std::fopen(path.c_str(), "wb");
-    if (f == nullptr || (!bytes.empty() && std::fwrite(bytes.data(), 1, bytes.size(), f) != bytes.size()) ||
-        std::fclose(f) != 0) {
-      std::perror(path.c_str());
+    if (const int error = WriteWholeFile(path, bytes.data(), bytes.size())) {
+      std::fprintf(stderr, "%s: %s\n", path.c_str(), std::strerror(error));
       return 1;
     }
   }

@@ -12,7 +12,8 @@
 #include <cstdio>
 #include <cstring>
 
-#include "kit/SampleSounds.h"
+#include "common/Files.h"
+#include "kit/SampleDisks.h"
 #include "kit/Shapes.h"
 
 int main(int argc, char** argv) {
@@ -26,9 +27,8 @@ int main(int argc, char** argv) {
   const testimage::Bytes image = shapes    ? testimage::ShapesImage()
                                  : damaged ? testimage::DamagedSampleDisk().Build()
                                            : testimage::SampleDisk().Build();
-  std::FILE* f = std::fopen(path, "wb");
-  if (f == nullptr || std::fwrite(image.data(), 1, image.size(), f) != image.size() || std::fclose(f) != 0) {
-    std::perror(path);
+  if (const int error = WriteWholeFile(path, image.data(), image.size())) {
+    std::fprintf(stderr, "%s: %s\n", path, std::strerror(error));
     return 1;
   }
   return 0;

@@ -14,6 +14,7 @@
 #include "adpcm2wav/Convert.h"
 #include "adpcm2wav/Table.h"
 #include "kit/ImageBuilder.h"
+#include "kit/SampleDisks.h"
 #include "kit/SampleSounds.h"
 #include "kit/TestUtil.h"
 #include "tests/ProgramRun.h"
