@@ -62,11 +62,7 @@ bool ParseCount(const char* text, uint64_t* value) {
 Adpcm2WavCommandLine ParseAdpcm2WavOptions(int argc, char** argv) {
   Adpcm2WavCommandLine line;
   Adpcm2WavOptions& o = line.options;
-  auto fail = [&line](const std::string& problem) {
-    line.action = CommandAction::kUsageError;
-    line.problem = problem;
-    return line;
-  };
+  auto fail = [&line](const std::string& problem) { return line.Fail(problem); };
   bool rateGiven = false, modeGiven = false, imageGiven = false;
   ArgReader args(argc, argv);
   while (args.Next()) {

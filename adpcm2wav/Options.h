@@ -26,11 +26,7 @@ struct Adpcm2WavOptions {
   std::string image;
 };
 
-struct Adpcm2WavCommandLine {
-  CommandAction action = CommandAction::kRun;
-  std::string problem;  // what is wrong, for kUsageError
-  Adpcm2WavOptions options;
-};
+using Adpcm2WavCommandLine = CommandLine<Adpcm2WavOptions>;
 
 // Reads argv[1..argc-1]. Numbers are decimal or, after 0x (or 0X),
 // hexadecimal, with no sign.

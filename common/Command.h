@@ -30,6 +30,21 @@ const char* ProjectVersion();
 // What a parsed command line asks for.
 enum class CommandAction { kRun, kHelp, kVersion, kUsageError };
 
+// A command line read into a command's options.
+template <typename Options>
+struct CommandLine {
+  CommandAction action = CommandAction::kRun;
+  std::string problem;  // what is wrong, for kUsageError
+  Options options;      // what to do, for kRun
+
+  // Makes this line a usage error saying `what`.
+  CommandLine& Fail(const std::string& what) {
+    action = CommandAction::kUsageError;
+    problem = what;
+    return *this;
+  }
+};
+
 // Reads a command line word by word.
 class ArgReader {
  public:

@@ -33,11 +33,7 @@ int OpenFailure(const std::string& path) {
 
 ListCommandLine ParseListOptions(int argc, char** argv) {
   ListCommandLine line;
-  auto fail = [&line](const std::string& problem) {
-    line.action = CommandAction::kUsageError;
-    line.problem = problem;
-    return line;
-  };
+  auto fail = [&line](const std::string& problem) { return line.Fail(problem); };
   bool imageGiven = false;
   ArgReader args(argc, argv);
   while (args.Next()) {

@@ -15,11 +15,7 @@ struct ListOptions {
   std::string image;
 };
 
-struct ListCommandLine {
-  CommandAction action = CommandAction::kRun;
-  std::string problem;  // what is wrong, for kUsageError
-  ListOptions options;
-};
+using ListCommandLine = CommandLine<ListOptions>;
 
 // Reads argv[1..argc-1].
 ListCommandLine ParseListOptions(int argc, char** argv);
