@@ -7,6 +7,7 @@
 #include "adpcm/Sounds.h"
 #include "adpcm/Wav.h"
 #include "adpcm2wav/Picture.h"
+#include "adpcm2wav/Ranges.h"
 #include "adpcm2wav/Table.h"
 #include "common/Files.h"
 
@@ -29,8 +30,21 @@ std::string BaseName(const std::string& path) {
   return slash == std::string::npos ? path : path.substr(slash + 1);
 }
 
-// The files the run writes (with --list, would write), in order.
-std::vector<WavJob> PlanFiles(const Adpcm2WavOptions& options, size_t imageSize, const std::vector<ByteSpan>& sounds) {
+// NAME-01.wav, NAME-02.wav, ...: one file a sound, numbered from 1.
+std::vector<WavJob> NumberedFiles(const std::string& name, const std::vector<ByteSpan>& spans) {
+  std::vector<WavJob> jobs;
+  for (size_t k = 0; k < spans.size(); ++k) {
+    char suffix[32];
+    std::snprintf(suffix, sizeof suffix, "-%02zu.wav", k + 1);
+    jobs.push_back({{std::to_string(k + 1), spans[k], 0, name + suffix}, {spans[k]}});
+  }
+  return jobs;
+}
+
+// The files the run writes (with --list, would write), in order. `ranges`
+// is the list of --ranges.
+std::vector<WavJob> PlanFiles(const Adpcm2WavOptions& options, size_t imageSize, const std::vector<ByteSpan>& sounds,
+                              const std::vector<ByteSpan>& ranges) {
   const std::string name = options.prefix.empty() ? BaseName(options.image) : options.prefix;
   std::vector<WavJob> jobs;
   switch (options.mode) {
@@ -44,14 +58,32 @@ std::vector<WavJob> PlanFiles(const Adpcm2WavOptions& options, size_t imageSize,
       // silent samples.
       jobs.push_back({{"whole", {0, imageSize}, 0, name + ".wav"}, sounds});
       break;
+    case WavMode::kRanges:
+      jobs = NumberedFiles(name, ranges);
+      break;
     default:
-      for (size_t k = 0; k < sounds.size(); ++k) {
-        char suffix[32];
-        std::snprintf(suffix, sizeof suffix, "-%02zu.wav", k + 1);
-        jobs.push_back({{std::to_string(k + 1), sounds[k], 0, name + suffix}, {sounds[k]}});
-      }
+      jobs = NumberedFiles(name, sounds);
   }
   return jobs;
+}
+
+// The ranges of --ranges FILE, checked against an image of `imageSize`
+// bytes. Returns 0, or the exit code of the error it printed.
+int ReadRanges(const std::string& path, size_t imageSize, std::vector<ByteSpan>* ranges, std::FILE* out,
+               std::FILE* err) {
+  std::vector<uint8_t> bytes;
+  const int error = path == "-" ? ReadWholeStream(stdin, &bytes) : ReadWholeFile(path.c_str(), &bytes);
+  if (error != 0) return FileError(kAdpcm2Wav, path, error, err);
+  const RangeList list = ParseRanges(std::string(bytes.begin(), bytes.end()), imageSize);
+  if (list.badLine != 0) {
+    return EndWithoutRun(kAdpcm2Wav, CommandAction::kUsageError,
+                         path + ":" + std::to_string(list.badLine) + ": " + list.problem, out, err);
+  }
+  if (list.spans.empty()) {
+    return EndWithoutRun(kAdpcm2Wav, CommandAction::kUsageError, path + " holds no range", out, err);
+  }
+  *ranges = list.spans;
+  return 0;
 }
 
 }  // namespace
@@ -68,6 +100,10 @@ int ConvertImage(const Adpcm2WavOptions& options, std::FILE* out, std::FILE* err
                   image.size());
     return EndWithoutRun(kAdpcm2Wav, CommandAction::kUsageError, text, out, err);
   }
+  std::vector<ByteSpan> ranges;
+  if (options.mode == WavMode::kRanges) {
+    if (const int code = ReadRanges(options.rangesFile, image.size(), &ranges, out, err)) return code;
+  }
   const std::vector<ByteSpan> sounds = FindSounds(image.data(), image.size(), options.minGap);
 
   if (!options.svg.empty()) {
@@ -81,7 +117,7 @@ int ConvertImage(const Adpcm2WavOptions& options, std::FILE* out, std::FILE* err
     }
   }
 
-  const std::vector<WavJob> jobs = PlanFiles(options, image.size(), sounds);
+  const std::vector<WavJob> jobs = PlanFiles(options, image.size(), sounds, ranges);
   if (jobs.empty()) {
     std::fprintf(out, "no sound found in %s\n", options.image.c_str());
     return kExitDone;

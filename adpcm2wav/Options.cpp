@@ -4,8 +4,8 @@
 
 const CommandInfo kAdpcm2Wav = {
     "adpcm2wav",
-    "Usage: adpcm2wav [-r HZ | --delta-n N] [--min-gap BYTES] [-o PREFIX] [--list | --range START:END | --whole] "
-    "[--svg FILE] IMAGE\n",
+    "Usage: adpcm2wav [-r HZ | --delta-n N] [--min-gap BYTES] [-o PREFIX] [--list | --range START:END | --ranges FILE "
+    "| --whole] [--svg FILE] IMAGE\n",
     "Turns a YM2608 ADPCM-B sample RAM image (the ADPCM file d88adpcm writes) into WAV files.\n"
     "  -r HZ              playback rate, 1 to 1000000 (default 15974: delta-N 0x49BA)\n"
     "  --delta-n N        the rate as the chip's delta-N register, 1 to 65535\n"
@@ -13,6 +13,7 @@ const CommandInfo kAdpcm2Wav = {
     "  -o PREFIX          name the files PREFIX-01.wav, ... (or PREFIX.wav)\n"
     "  --list             print the table only; write nothing\n"
     "  --range START:END  decode bytes START to END-1 as one sound into NAME.wav\n"
+    "  --ranges FILE      a WAV per START:END line of FILE (- for standard input)\n"
     "  --whole            the whole image into NAME.wav, each sound at its own address\n"
     "  --svg FILE         also draw where the sounds lie, as SVG\n"
     "  -h, --help         this text\n"
@@ -79,8 +80,8 @@ Adpcm2WavCommandLine ParseAdpcm2WavOptions(int argc, char** argv) {
     }
     const std::string& name = args.option();
     const bool takesValue = name == "-r" || name == "--rate" || name == "--delta-n" || name == "--min-gap" ||
-                            name == "-o" || name == "--svg" || name == "--range";
-    const bool isMode = name == "--list" || name == "--whole" || name == "--range";
+                            name == "-o" || name == "--svg" || name == "--range" || name == "--ranges";
+    const bool isMode = name == "--list" || name == "--whole" || name == "--range" || name == "--ranges";
     if (!takesValue && !isMode) return fail("unknown option " + name);
     const char* value = nullptr;
     if (takesValue) {
@@ -90,7 +91,7 @@ Adpcm2WavCommandLine ParseAdpcm2WavOptions(int argc, char** argv) {
       return fail(name + " takes no value");
     }
     if (isMode) {
-      if (modeGiven) return fail("choose one of --list, --range and --whole");
+      if (modeGiven) return fail("choose one of --list, --range, --ranges and --whole");
       modeGiven = true;
     }
     uint64_t number = 0;
@@ -119,6 +120,10 @@ Adpcm2WavCommandLine ParseAdpcm2WavOptions(int argc, char** argv) {
       o.mode = WavMode::kList;
     } else if (name == "--whole") {
       o.mode = WavMode::kWhole;
+    } else if (name == "--ranges") {
+      if (*value == '\0') return fail("--ranges needs a file name");
+      o.mode = WavMode::kRanges;
+      o.rangesFile = value;
     } else {  // --range
       o.mode = WavMode::kRange;
       if (!ParseRange(value, &o.rangeStart, &o.rangeEnd)) return fail(std::string("not a range START:END: ") + value);

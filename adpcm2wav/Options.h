@@ -13,14 +13,15 @@
 extern const CommandInfo kAdpcm2Wav;
 
 // What to write: a WAV per sound found, only the table, one range of bytes
-// as one sound, or the whole image as one file.
-enum class WavMode { kSounds, kList, kRange, kWhole };
+// as one sound, a WAV per range of a list, or the whole image as one file.
+enum class WavMode { kSounds, kList, kRange, kRanges, kWhole };
 
 struct Adpcm2WavOptions {
   uint32_t rate = kCommonRate;
   size_t minGap = kDefaultMinGap;
   WavMode mode = WavMode::kSounds;
   uint64_t rangeStart = 0, rangeEnd = 0;  // --range START:END, END exclusive
+  std::string rangesFile;                 // --ranges FILE; "-" is standard input
   std::string prefix;                     // -o; empty: IMAGE's file name
   std::string svg;                        // --svg; empty: no picture
   std::string image;

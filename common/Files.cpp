@@ -28,14 +28,22 @@ int ReadWholeFile(const char* path, std::vector<uint8_t>* bytes) {
       error = errno != 0 ? errno : EIO;
     }
   } else {
-    uint8_t chunk[65536];
-    size_t got;
-    while ((got = std::fread(chunk, 1, sizeof chunk, f)) > 0) bytes->insert(bytes->end(), chunk, chunk + got);
-    if (std::ferror(f)) error = errno != 0 ? errno : EIO;
+    // A pipe or a device: read until it ends.
+    error = ReadWholeStream(f, bytes);
   }
   std::fclose(f);
   if (error != 0) bytes->clear();
   return error;
+}
+
+int ReadWholeStream(std::FILE* stream, std::vector<uint8_t>* bytes) {
+  bytes->clear();
+  uint8_t chunk[65536];
+  size_t got;
+  while ((got = std::fread(chunk, 1, sizeof chunk, stream)) > 0) bytes->insert(bytes->end(), chunk, chunk + got);
+  if (!std::ferror(stream)) return 0;
+  bytes->clear();
+  return errno != 0 ? errno : EIO;
 }
 
 int WriteWholeFile(const std::string& path, const uint8_t* data, size_t size) {

@@ -6,6 +6,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <cstdio>
 #include <string>
 #include <vector>
 
@@ -13,6 +14,9 @@
 // until its end when it is a pipe or a device. A directory is refused with
 // EISDIR, on every platform.
 int ReadWholeFile(const char* path, std::vector<uint8_t>* bytes);
+
+// Reads what is left of an open stream (standard input, say) into `bytes`.
+int ReadWholeStream(std::FILE* stream, std::vector<uint8_t>* bytes);
 
 // Writes `size` bytes to `path`: first to `path` + ".part" in the same
 // folder, then renamed over `path` once closed, so that no half-written file

@@ -1,0 +1,108 @@
+// --ranges FILE: the list read, and every range decoded alone from reset.
+#include <gtest/gtest.h>
+
+#include "adpcm/AdpcmB.h"
+#include "adpcm/Wav.h"
+#include "adpcm2wav/Options.h"
+#include "adpcm2wav/Ranges.h"
+#include "kit/SampleSounds.h"
+#include "tests/ProgramRun.h"
+
+using testimage::Bytes;
+using testutil::Text;
+
+namespace {
+
+TEST(RangeList, ReadsLinesInOrderWithCommentsAndBlanks) {
+  const RangeList list = ParseRanges(
+      "# drums\n"
+      "0x100:0x180\n"
+      "\n"
+      "  16 : 32   # kick\r\n"
+      "\t0X200:0x204\n"
+      "0x180:0x200",  // no line end at the end, and touching the first
+      0x204);
+  ASSERT_EQ(list.badLine, 0u) << list.problem;
+  ASSERT_EQ(list.spans.size(), 4u);
+  const ByteSpan expected[] = {{0x100, 0x180}, {16, 32}, {0x200, 0x204}, {0x180, 0x200}};
+  for (size_t i = 0; i < 4; ++i) {
+    EXPECT_EQ(list.spans[i].start, expected[i].start) << i;
+    EXPECT_EQ(list.spans[i].end, expected[i].end) << i;
+  }
+}
+
+TEST(RangeList, WrongListsNameTheLine) {
+  const struct {
+    const char* text;
+    size_t line;
+    const char* problem;
+  } cases[] = {
+      {"0:16\nsixteen\n", 2, "not a range START:END: sixteen"},
+      {"0:16\n\n# c\n16\n", 4, "not a range START:END: 16"},
+      {"0:16\n1:2:3\n", 2, "not a range START:END: 1:2:3"},
+      {"-1:16\n", 1, "not a range START:END: -1:16"},
+      {"0x:16\n", 1, "not a range START:END: 0x:16"},
+      {"16:16\n", 1, "range 0x10:0x10 is empty or reversed"},
+      {"0:8\n32:16\n", 2, "range 0x20:0x10 is empty or reversed"},
+      {"0:0x1001\n", 1, "range 0x0:0x1001 is not within the file's 4096 bytes"},
+      {"0:18446744073709551616\n", 1, "not a range START:END: 0:18446744073709551616"},
+      {"0:64\n64:128\n32:80\n", 3, "overlaps line 1"},
+      {"100:200\n0:50\n0:10\n", 3, "overlaps line 2"},
+      {"0:1000\n10:20\n30:40\n", 2, "overlaps line 1"},
+      {"500:600\n0:4096\n", 2, "overlaps line 1"},
+  };
+  for (const auto& c : cases) {
+    const RangeList list = ParseRanges(c.text, 4096);
+    EXPECT_EQ(list.badLine, c.line) << c.text;
+    EXPECT_EQ(list.problem, c.problem) << c.text;
+    EXPECT_TRUE(list.spans.empty());
+  }
+}
+
+class RangesRun : public ProgramRun {};
+
+TEST_F(RangesRun, EachRangeIsDecodedFromResetIntoItsOwnFile) {
+  const Bytes ram = testimage::SampleRam();
+  Write("ADPCM", ram);
+  // The sample's second and first sounds, in that order, and a piece of the
+  // third cut in the middle of it: every file starts from reset.
+  Write("list.txt", Bytes({'0', 'x', '4', '0', '0', '0', ':', '0', 'x', '5', 'C', '1', '4', '\n', '0', ':', '4', '7',
+                           '9', '2', '\n', '0', 'x', 'A', '1', '0', '0', ':', '0', 'x', 'A', '2', '0', '0', '\n'}));
+  const testutil::ProcessResult r = Adpcm2wav({"--ranges", "list.txt", "ADPCM"});
+  ASSERT_EQ(r.exitCode, 0) << r.err;
+  EXPECT_EQ(r.err, "");
+  const ByteSpan spans[] = {{0x4000, 0x5C14}, {0, 4792}, {0xA100, 0xA200}};
+  for (size_t k = 0; k < 3; ++k) {
+    std::vector<int16_t> samples(spans[k].size() * kSamplesPerByte);
+    DecodeAdpcmB(ram.data() + spans[k].start, spans[k].size(), samples.data());
+    const std::string file = "ADPCM-0" + std::to_string(k + 1) + ".wav";
+    EXPECT_EQ(Read(file), WavFile(kCommonRate, samples.data(), samples.size())) << file;
+  }
+  EXPECT_FALSE(Exists("ADPCM-04.wav"));
+}
+
+TEST_F(RangesRun, AWrongListWritesNothing) {
+  Write("ADPCM", testimage::SampleRam());
+  Write("list.txt", Bytes({'0', ':', '1', '6', '\n', '8', ':', '2', '4', '\n'}));
+  Write("empty.txt", Bytes({'#', '\n'}));
+  const struct {
+    std::vector<std::string> args;
+    int exitCode;
+    std::string err;
+  } cases[] = {
+      {{"--ranges", "list.txt", "ADPCM"}, 2, "adpcm2wav: list.txt:2: overlaps line 1\n" + std::string(kAdpcm2Wav.usage)},
+      {{"--ranges", "empty.txt", "ADPCM"}, 2, "adpcm2wav: empty.txt holds no range\n" + std::string(kAdpcm2Wav.usage)},
+      // Standard input here is empty.
+      {{"--ranges", "-", "ADPCM"}, 2, "adpcm2wav: - holds no range\n" + std::string(kAdpcm2Wav.usage)},
+      {{"--ranges", "missing.txt", "ADPCM"}, 1, "adpcm2wav: missing.txt: No such file or directory\n"},
+  };
+  for (const auto& c : cases) {
+    const testutil::ProcessResult r = Adpcm2wav(c.args);
+    EXPECT_EQ(r.exitCode, c.exitCode) << c.err;
+    EXPECT_EQ(r.out, "");
+    EXPECT_EQ(r.err, Text(c.err));
+    EXPECT_FALSE(Exists("ADPCM-01.wav"));
+  }
+}
+
+}  // namespace
