@@ -31,6 +31,7 @@ d88/D88File.cpp | if (other > entry && other <= diskSize | if (other >= entry &&
 d88/D88File.cpp | if (record.dataPresent < record.dataSize) { | if (record.dataPresent + 1 < record.dataSize) {
 d88/D88File.cpp | while (length < kDiskNameSize && field[length] != 0) ++length; | while (length <= kDiskNameSize && field[length] != 0) ++length;
 tool/Tool.cpp | if (offset < 0 || length < 0 || offset > kBufferSize - length) return false; | if (offset < 0 || offset > kBufferSize - length) return false;
+tool/Tool.cpp | if (offset < 0 || length < 0 || offset > kBufferSize - length) return false; | if (offset < 0 || length < 0 || offset + length > kBufferSize) return false;
 tool/Tool.cpp | if (std::fclose(g_out) != 0 && result.step == nullptr) | if (std::fclose(g_out) != 0 && false)
 tool/Tool.cpp |   std::fflush(stdout); | 
 tool/Tool.cpp | if (g_d88.ReadSectors(track, c, h, r, n, g_buffer, offset + length) == 0) return false; | g_d88.ReadSectors(track, c, h, r, n, g_buffer, offset + length);
@@ -45,12 +46,38 @@ adpcm/AdpcmB.cpp | step = Clamp((step * kScale[magnitude]) >> 6, 127, 24576); | 
 adpcm/AdpcmB.h | (kClock * deltaN + kDivisor / 2) / kDivisor | (kClock * deltaN) / kDivisor
 adpcm/Sounds.cpp | if (runEnd - i >= minGap | if (runEnd - i > minGap
 adpcm/Wav.cpp | PutLE32(out + 28, rate * channels * bytesPerSample); | PutLE32(out + 28, rate * channels);
-adpcm2wav/Convert.cpp | if (!ok) std::remove(temporary.c_str()); | 
+common/Files.cpp | if (error != 0) std::remove(temporary.c_str()); | 
+common/Files.cpp |   if (error == 0 && std::rename(temporary.c_str(), path.c_str()) != 0) error = errno; | 
+common/Files.cpp |     error = EISDIR; |     error = 0;
+common/Command.cpp |       return kExitUsageError; |       return kExitFileError;
+common/Command.cpp |   if (!optionsEnded_ && std::strcmp(w, "--") == 0) { |   if (false) {
+common/Command.cpp |   if (w[1] == '-' && equals != nullptr) { |   if (equals != nullptr) {
+common/Command.cpp |   if (option_ == "-h" || option_ == "--help") return CommandAction::kHelp; |   if (option_ == "--help") return CommandAction::kHelp;
+d88/D88File.cpp |   writeProtected = false;\n | \n
+d88/D88File.cpp |   tableEntries = 0;\n | \n
 adpcm2wav/Convert.cpp | options.rangeEnd > image.size() | options.rangeEnd > image.size() + 1
+adpcm2wav/Convert.cpp | if (options.mode != WavMode::kList) { | if (true) {
+adpcm2wav/Options.cpp |     if (v > (UINT64_MAX - digit) / base) return false; | 
+adpcm2wav/Options.cpp |       if (number < 1 || number > kMaxRate) return fail | if (number < 1 || number > kMaxRate + 1) return fail
+adpcm2wav/Options.cpp |       if (*value == '\0') return fail("-o needs a prefix"); | 
+adpcm2wav/Options.cpp |     } else if (base == 16 && ch >= 'A' && ch <= 'F') { |     } else if (false) {
+adpcm2wav/Options.cpp |   if (o.mode == WavMode::kList && !o.svg.empty()) return fail | if (false) return fail
+adpcm2wav/Options.cpp |       if (modeGiven) return fail | if (false) return fail
+adpcm2wav/Table.cpp |   if (db > -0.05) db = 0.0; | 
+adpcm2wav/Table.cpp |     const int32_t level = samples[i] < 0 ? -static_cast<int32_t>(samples[i]) : samples[i]; |     const int32_t level = samples[i];
+adpcm2wav/Ranges.cpp |     if (start >= stop) return fail | if (start > stop) return fail
+adpcm2wav/Ranges.cpp |     if (stop > imageSize) { |     if (stop > imageSize + 1) {
+adpcm2wav/Ranges.cpp |     if (list.spans[here].start < list.spans[there].end) { |     if (list.spans[here].start < list.spans[there].end - 1) {
+adpcm2wav/Ranges.cpp |     if (list.spans[order[k - 1]].end > list.spans[order[reach]].end) reach = k - 1; |     reach = k - 1;
+adpcm2wav/Ranges.cpp |     if (hash != std::string::npos) line.resize(hash); | 
+d88ls/ListCommand.cpp |   if (S_ISDIR(info.st_mode)) return EISDIR; | 
 LIST
 
 git ls-files -z | xargs -0 -I{} cp --parents {} "$work"
-cmake -S "$work" -B "$work/build" -G Ninja -DCMAKE_BUILD_TYPE=Release >/dev/null
+# With UndefinedBehaviorSanitizer, as CI runs the suite too: a fault that
+# only overflows is caught there.
+cmake -S "$work" -B "$work/build" -G Ninja -DCMAKE_BUILD_TYPE=Release -DCMAKE_CXX_FLAGS="-fsanitize=undefined -fno-sanitize-recover=undefined" \
+  -DCMAKE_EXE_LINKER_FLAGS=-fsanitize=undefined >/dev/null
 cmake --build "$work/build" >/dev/null
 
 python3 - "$work" <<'PY'
