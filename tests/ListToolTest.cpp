@@ -213,10 +213,24 @@ TEST_F(ListRun, ListingStaysProportionalToTheRecordsThere) {
   }
 }
 
-TEST_F(ListRun, EmptyFileHoldsNoDisks) {
+TEST_F(ListRun, EmptyFileHoldsNoDisksAndSaysSoOnStandardError) {
   const testutil::ProcessResult r = List({});
   EXPECT_EQ(r.exitCode, 0);
   EXPECT_EQ(r.out, Text("0 disks\n"));
+  EXPECT_EQ(r.err, Text("d88ls: image.d88: no disk found\n"));
+}
+
+TEST_F(ListRun, JsonGoesToStandardOutputAndWarningsStillToStandardError) {
+  testutil::WriteFile(dir.File("image.d88"), Bytes(kDiskHeaderSize, 0));
+  const testutil::ProcessResult r = testutil::RunProcess(D88LS_PATH, {"d88ls", "--json", "image.d88"}, dir.path());
+  EXPECT_EQ(r.exitCode, 0);
+  const std::string warning = "d88ls: image.d88: warning: disk 0 does not look like a D88 disk: its size field says 0 "
+                              "bytes, the file holds 688 from it; no track entry points inside it";
+  EXPECT_EQ(r.err, Text(warning + "\n"));
+  // The same bytes on every platform: line feeds only.
+  const std::string start = "{\n  \"image\": \"image.d88\",\n  \"file_size\": 688,\n";
+  EXPECT_EQ(r.out.substr(0, start.size()), start);
+  EXPECT_NE(r.out.find("  \"warnings\": [\n    \"" + warning + "\"\n  ]\n}\n"), std::string::npos) << r.out;
 }
 
 TEST_F(ListRun, CommandLineAndOpenErrors) {
