@@ -28,7 +28,15 @@ std::vector<std::pair<std::string, Bytes>> Images() {
   out.emplace_back("table-160.d88", ShortTable2HD(160, 80).Build());
   out.emplace_back("two-disks.d88", Concat({Standard2HD(40).Build(), sample.Build()}));
   const Bytes whole = sample.Build();
-  out.emplace_back("cut-in-track-90.d88", Slice(whole, 0, GetLE32(&whole[kTrackTableOffset + 4 * 90]) + 1000));
+  const size_t track90 = GetLE32(&whole[kTrackTableOffset + 4 * 90]);
+  constexpr size_t kRecord = kSectorHeaderSize + 256;
+  out.emplace_back("cut-in-track-90.d88", Slice(whole, 0, track90 + 1000));
+  out.emplace_back("cut-after-record.d88", Slice(whole, 0, track90 + 5 * kRecord));
+  out.emplace_back("cut-in-header.d88", Slice(whole, 0, track90 + 5 * kRecord + 7));
+  // Names: Shift_JIS kana, half-width katakana and a kanji; control bytes,
+  // a quote and a backslash; a pair cut off by the name's end.
+  out.emplace_back("names.d88", Concat({Standard2HD(1, "\x83\x7B\x83\x43\x83\x58 \xB1\xB2 \x88\x9F").Build(),
+                                        Standard2HD(1, "A\x01\"\\\x7F B").Build(), Standard2HD(1, "AB\x83").Build()}));
   out.emplace_back("empty.d88", Bytes());
   out.emplace_back("short-header.d88", Slice(whole, 0, 600));
   Disk zero = Standard2HD(77);
