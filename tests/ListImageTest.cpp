@@ -173,9 +173,6 @@ TEST_F(ListImageTest, WarnsWhenTheFirstDiskDoesNotLookLikeOne) {
   oddMedia.mediaType = 0x55;
   Disk tiny = Standard2HD(1);
   tiny.SetSize(100);
-  Disk pointsOut = Standard2HD(1);
-  pointsOut.entryOverride[0] = static_cast<uint32_t>(standard.size() + 100);
-  pointsOut.entryOverride[1] = static_cast<uint32_t>(standard.size());  // the disk's end: not inside
   Disk everything;
   everything.mediaType = 0xFF;
   everything.SetSize(0xFFFFFFFFu);
@@ -199,14 +196,17 @@ TEST_F(ListImageTest, WarnsWhenTheFirstDiskDoesNotLookLikeOne) {
        prefix + "its size field says 100 bytes, the file holds " + std::to_string(standard.size()) +
            " from it; no track entry points inside it\n"},
       {"no tracks", Disk{}.Build(), prefix + "no track entry points inside it\n"},
-      {"every entry at or past the disk's end", [&] {
-         Disk d = pointsOut;
-         d.tracks.erase(0);
-         d.tracks.erase(1);
-         d.tracks[5] = StandardTrack(5, 1);
-         d.entryOverride[5] = 0;
+      {"every entry at or past the disk's end, or in its header", [] {
+         Disk d = Standard2HD(1);
+         const uint32_t size = static_cast<uint32_t>(d.Build().size());
+         d.entryOverride[0] = size;  // the disk's end: a blank track, not one inside
+         d.entryOverride[1] = size + 100;
+         d.entryOverride[2] = 0x10;  // inside the header: the table ends at entry 3
          return d.Build();
        }(), prefix + "no track entry points inside it\n"},
+      {"a file a byte short", Slice(standard, 0, standard.size() - 1),
+       prefix + "its size field says " + std::to_string(standard.size()) + " bytes, the file holds " +
+           std::to_string(standard.size() - 1) + " from it\n"},
       {"an unknown media byte", oddMedia.Build(), prefix + "media type 0x55 is none of the five known\n"},
       {"all three", everything.Build(),
        prefix + "its size field says 4294967295 bytes, the file holds 688 from it; no track entry points inside it; "
@@ -283,6 +283,7 @@ TEST(JsonWriter, StringsAreAsciiAndValidWhateverTheBytes) {
       {"a sequence cut short", "a\xE3\x83", "\"a\\uFFFD\\uFFFD\""},
       {"a sequence broken off", "\xE3" "A", "\"\\uFFFDA\""},
       {"an overlong form", "\xC0\xAF", "\"\\uFFFD\\uFFFD\""},
+      {"an overlong three-byte form", "\xE0\x80\xAF", "\"\\uFFFD\\uFFFD\\uFFFD\""},
       {"an encoded surrogate", "\xED\xA0\x80", "\"\\uFFFD\\uFFFD\\uFFFD\""},
       {"past U+10FFFF", "\xF4\x90\x80\x80", "\"\\uFFFD\\uFFFD\\uFFFD\\uFFFD\""},
       {"a zero byte", std::string("a\0b", 3), "\"a\\u0000b\""},
