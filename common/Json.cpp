@@ -15,18 +15,23 @@ uint32_t NextCodePoint(const unsigned char* text, size_t length, size_t* at) {
   const unsigned char first = text[*at];
   ++*at;
   if (first < 0x80) return first;
-  int32_t more;
-  uint32_t code;
-  uint32_t least;
+  // The continuation bytes that follow, and the least value the length may
+  // hold (anything less is an overlong form).
+  int32_t more = 0;
+  uint32_t least = 0;
   if (first >= 0xC2 && first <= 0xDF) {
-    more = 1, code = first & 0x1Fu, least = 0x80;
+    more = 1;
+    least = 0x80;
   } else if (first >= 0xE0 && first <= 0xEF) {
-    more = 2, code = first & 0x0Fu, least = 0x800;
+    more = 2;
+    least = 0x800;
   } else if (first >= 0xF0 && first <= 0xF4) {
-    more = 3, code = first & 0x07u, least = 0x10000;
+    more = 3;
+    least = 0x10000;
   } else {
     return kReplacement;
   }
+  uint32_t code = first & (0x3Fu >> more);
   if (length - *at < static_cast<size_t>(more)) return kReplacement;
   for (int32_t i = 0; i < more; ++i) {
     const unsigned char next = text[*at + static_cast<size_t>(i)];

@@ -126,7 +126,7 @@ enum class Ending {
   kNextTrack,
   kDiskEnd,
   kWalkBound,
-  kFull,
+  kFull,  // not met here: the room holds a whole walk
   kPastFileEnd,
   kFileEndsAfterRecord,
   kFileEndsInHeader,
