@@ -4,6 +4,11 @@
 
 #include <cerrno>
 
+#ifdef _WIN32
+#include <fcntl.h>
+#include <io.h>
+#endif
+
 #include "d88/D88File.h"
 #include "d88ls/Listing.h"
 
@@ -61,8 +66,22 @@ ListCommandLine ParseListOptions(int argc, char** argv) {
 
 int ListFile(const ListOptions& options, std::FILE* out, std::FILE* err) {
   D88File d88;
-  if (!d88.Open(options.image.c_str())) return FileError(kD88ls, options.image, OpenFailure(options.image), err);
-  ListImage(d88, out);
+  const char* path = options.image.c_str();
+  if (!d88.Open(path)) return FileError(kD88ls, options.image, OpenFailure(options.image), err);
+  const uint64_t fileSize = ImageFileSize(d88);
+  // An image that does not look like one is still listed: the warning says
+  // what is odd, the listing what is there.
+  WarnAboutImage(d88, path, fileSize, err);
+  if (options.json) {
+#ifdef _WIN32
+    // The JSON is ASCII with line feeds, the same bytes on every platform.
+    std::fflush(out);
+    _setmode(_fileno(out), _O_BINARY);
+#endif
+    ListImageJson(d88, path, fileSize, out);
+  } else {
+    ListImage(d88, out);
+  }
   return kExitDone;
 }
 

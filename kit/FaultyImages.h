@@ -94,7 +94,15 @@ inline std::vector<NamedImage> SampleFaultyImages() {
   out.push_back({"table-154.d88", ShortTable2HD(154, 77).Build()});
   out.push_back({"table-160.d88", ShortTable2HD(160, 80).Build()});
   out.push_back({"two-disks.d88", Concat({Standard2HD(40).Build(), sample})});
-  out.push_back({"cut-in-track-90.d88", Slice(sample, 0, GetLE32(&sample[kTrackTableOffset + 4 * 90]) + 1000)});
+  const size_t track90 = GetLE32(&sample[kTrackTableOffset + 4 * 90]);
+  constexpr size_t kRecord = kSectorHeaderSize + kPlanSectorSize;
+  out.push_back({"cut-in-track-90.d88", Slice(sample, 0, track90 + 1000)});
+  out.push_back({"cut-after-record.d88", Slice(sample, 0, track90 + 5 * kRecord)});
+  out.push_back({"cut-in-header.d88", Slice(sample, 0, track90 + 5 * kRecord + 7)});
+  // Names: Shift_JIS kana, half-width katakana and a kanji; control bytes,
+  // a quote and a backslash; a pair cut off by the name's end.
+  out.push_back({"names.d88", Concat({Standard2HD(1, "\x83\x7B\x83\x43\x83\x58 \xB1\xB2 \x88\x9F").Build(),
+                                     Standard2HD(1, "A\x01\"\\\x7F B").Build(), Standard2HD(1, "AB\x83").Build()})});
   out.push_back({"empty.d88", Bytes()});
   out.push_back({"short-header.d88", Slice(sample, 0, 600)});
   Disk zero = Standard2HD(77);

@@ -39,7 +39,15 @@ d88ls/Listing.cpp | recs[j].n == first.n && | true &&
 d88ls/Listing.cpp | b < 0x20 || b == 0x7F | b < 0x20
 d88ls/Listing.cpp | if (d88.GetTableEntries() < kMaxTracks) | if (false)
 d88ls/Listing.cpp |  && SameMarks(recs[j], first) | 
-d88ls/Listing.cpp | dataCut ? records : records + 1 | records + 1
+d88ls/Listing.cpp | next >= fileSize ? Ending::kFileEndsAfterRecord | next > fileSize ? Ending::kFileEndsAfterRecord
+d88ls/Listing.cpp | >= fileSize ? Ending::kPastFileEnd | > fileSize ? Ending::kPastFileEnd
+d88ls/Listing.cpp | pastFirst >= 0 && (!past || t != pastLast + 1) | pastFirst >= 0 && !past
+d88ls/Listing.cpp | while (j < kPlanTracks && sectors[j] == sectors[i]) ++j; | while (j < kPlanTracks && sectors[j] != kPlanSectors) ++j;
+d88ls/Listing.cpp | d88.trackOffsets[t] >= tableEnd && d88.trackOffsets[t] < d88.diskSize | d88.trackOffsets[t] != 0 && d88.trackOffsets[t] <= d88.diskSize
+d88ls/Listing.cpp | d88.diskSize > held) { | d88.diskSize > held + 1) {
+common/Json.cpp | if (code >= 0x20 && code < 0x7F) { | if (code >= 0x20) {
+common/Json.cpp | if (code < least || | if (
+common/ShiftJis.cpp |       if (code == 0) return -1; | 
 adpcm/AdpcmB.cpp | {57, 57, 57, 57, 77, 102, 128, 153} | {57, 57, 57, 57, 77, 102, 128, 154}
 adpcm/AdpcmB.cpp | decoder.Decode(static_cast<uint8_t>(bytes[i] >> 4)) | decoder.Decode(static_cast<uint8_t>(bytes[i] & 0x0F))
 adpcm/AdpcmB.cpp | step = Clamp((step * kScale[magnitude]) >> 6, 127, 24576); | step = Clamp((step * kScale[magnitude]) >> 6, 127, 24575);

@@ -71,7 +71,7 @@ ctest --test-dir "$build/project" --output-on-failure -j2
 # WAV file and every picture must be the same bytes, and the printed text
 # the same but for the line ends.
 cmake -S . -B "$build/native" -G Ninja -DCMAKE_BUILD_TYPE=Release -DD88_BUILD_TESTS=OFF >/dev/null
-cmake --build "$build/native" --target d88adpcm adpcm2wav make_images >/dev/null
+cmake --build "$build/native" --target d88adpcm d88ls adpcm2wav make_images >/dev/null
 compare="$build/compare"
 rm -rf "$compare" && mkdir -p "$compare/images"
 "$build/native/kit/make_images" "$compare/images"
@@ -84,6 +84,9 @@ for image in "$compare"/images/*; do
   done
   (cd "$compare/linux/$name" && { "$build/native/tool/d88adpcm" "$name" || true; } >stdout 2>stderr)
   (cd "$compare/windows/$name" && { wine "$build/project/tool/d88adpcm.exe" "$name" || true; } >stdout 2>stderr)
+  # d88ls's JSON is the same bytes on both, line ends included.
+  (cd "$compare/linux/$name" && { "$build/native/d88ls/d88ls" --json "$name" || true; } >listing.json 2>>stderr)
+  (cd "$compare/windows/$name" && { wine "$build/project/d88ls/d88ls.exe" --json "$name" || true; } >listing.json 2>>stderr)
   for side in linux windows; do
     dir="$compare/$side/$name"
     input=ADPCM
@@ -104,6 +107,6 @@ for image in "$compare"/images/*; do
   }
   images=$((images + 1))
 done
-echo "Linux and Windows builds: the same ADPCM, WAV and SVG bytes on $images images"
+echo "Linux and Windows builds: the same ADPCM, WAV, SVG and JSON bytes on $images images"
 
 pack
