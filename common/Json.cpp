@@ -143,6 +143,19 @@ void JsonWriter::Int(int64_t value) {
   std::fprintf(out_, "%" PRId64, value);
 }
 
+void JsonWriter::Fixed(double value, int32_t decimals) {
+  BeforeElement();
+  // The C locale's decimal point whatever the locale: the programs never
+  // set one, so printf's is '.'. -0.0 is written as 0.
+  char text[64];
+  std::snprintf(text, sizeof text, "%.*f", static_cast<int>(decimals), value);
+  if (text[0] == '-' && std::strspn(text + 1, "0.") == std::strlen(text + 1)) {
+    std::fputs(text + 1, out_);
+  } else {
+    std::fputs(text, out_);
+  }
+}
+
 void JsonWriter::Bool(bool value) {
   BeforeElement();
   std::fputs(value ? "true" : "false", out_);

@@ -41,6 +41,9 @@ class JsonWriter {
   // `length` bytes as a string of two lowercase hexadecimal digits a byte.
   void HexString(const uint8_t* bytes, size_t length);
   void Int(int64_t value);
+  // A finite number with `decimals` digits after the point, as "%.*f"
+  // prints it, never with a minus sign on zero.
+  void Fixed(double value, int32_t decimals);
   void Bool(bool value);
   void Null();
 
