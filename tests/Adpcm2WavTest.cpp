@@ -190,7 +190,7 @@ TEST_F(WavRun, FilesThatCannotBeReadOrWrittenExitOne) {
 TEST_F(WavRun, SampleImageExtractsToTheSampleSounds) {
   // The pipeline as the README shows it: d88adpcm, then adpcm2wav.
   testutil::WriteFile(dir.File("sample.d88"), testimage::SampleDisk().Build());
-  ASSERT_EQ(testutil::RunProcess(D88ADPCM_PATH, {"d88adpcm", "sample.d88"}, dir.path()).exitCode, 0);
+  ASSERT_EQ(D88adpcm({"sample.d88"}).exitCode, 0);
   EXPECT_EQ(Read("ADPCM"), testimage::SampleRam());
   const testutil::ProcessResult r = Run({"ADPCM"});
   EXPECT_EQ(r.exitCode, 0);

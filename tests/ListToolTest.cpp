@@ -6,6 +6,7 @@
 #include "kit/ImageBuilder.h"
 #include "kit/Shapes.h"
 #include "kit/TestUtil.h"
+#include "tests/ProgramRun.h"
 
 using testimage::Bytes;
 using testutil::Text;
@@ -17,13 +18,12 @@ using testimage::StandardTrack;
 
 namespace {
 
-class ListRun : public ::testing::Test {
+class ListRun : public ProgramRun {
  protected:
   testutil::ProcessResult List(const Bytes& image) {
-    testutil::WriteFile(dir.File("image.d88"), image);
-    return testutil::RunProcess(D88LS_PATH, {"d88ls", "image.d88"}, dir.path());
+    Write("image.d88", image);
+    return D88ls({"image.d88"});
   }
-  testutil::TempDir dir;
 };
 
 // The listing's track lines for a standard track range.
@@ -222,7 +222,7 @@ TEST_F(ListRun, EmptyFileHoldsNoDisksAndSaysSoOnStandardError) {
 
 TEST_F(ListRun, JsonGoesToStandardOutputAndWarningsStillToStandardError) {
   testutil::WriteFile(dir.File("image.d88"), Bytes(kDiskHeaderSize, 0));
-  const testutil::ProcessResult r = testutil::RunProcess(D88LS_PATH, {"d88ls", "--json", "image.d88"}, dir.path());
+  const testutil::ProcessResult r = D88ls({"--json", "image.d88"});
   EXPECT_EQ(r.exitCode, 0);
   const std::string warning = "d88ls: image.d88: warning: disk 0 does not look like a D88 disk: its size field says 0 "
                               "bytes, the file holds 688 from it; no track entry points inside it";

@@ -91,7 +91,7 @@ TEST_F(ToolRun, WrongArgumentCountPrintsUsageWithTheNameAsInvoked) {
     EXPECT_EQ(r.err, Text(std::string("Usage: ") + D88ADPCM_PATH + " [d88file]\n"));
     EXPECT_FALSE(OutputExists());
   }
-  const testutil::ProcessResult r = testutil::RunProcess(D88ADPCM_PATH, {"adpcm-tool"}, dir.path());
+  const testutil::ProcessResult r = ProgramRun::Run(D88ADPCM_PATH, "adpcm-tool", {});
   EXPECT_EQ(r.err, Text("Usage: adpcm-tool [d88file]\n"));
 }
 
@@ -124,7 +124,7 @@ TEST_F(ToolRun, ImageNamedInJapaneseOpensWhateverTheCodePage) {
   Bytes out;
   ASSERT_TRUE(testutil::ReadFile(dir.File("ADPCM"), &out));
   EXPECT_TRUE(SameBytes(out, ExpectedOutput(79)));
-  const testutil::ProcessResult listed = testutil::RunProcess(D88LS_PATH, {"d88ls", name}, dir.path());
+  const testutil::ProcessResult listed = D88ls({name});
   EXPECT_EQ(listed.exitCode, 0);
   EXPECT_EQ(listed.out.substr(0, 6), "1 disk");
 }
@@ -221,7 +221,7 @@ TEST_F(ToolRun, ProgressLineComesBeforeTheErrorOnOneStream) {
   testutil::WriteFile(dir.File("image.d88"), Standard2HD(40).Build());
   ASSERT_TRUE(testutil::MakeDir(dir.File("ADPCM")));
   const testutil::ProcessResult r =
-      testutil::RunProcess(D88ADPCM_PATH, {"d88adpcm", "image.d88"}, dir.path(), /*oneStream=*/true);
+      ProgramRun::Run(D88ADPCM_PATH, "d88adpcm", {"image.d88"}, /*oneStream=*/true);
   EXPECT_EQ(r.exitCode, 1);
   EXPECT_EQ(r.out, kProgress + Text(std::string("cannot create ADPCM: ") + kFolderReason + "\n"));
 }
