@@ -390,8 +390,11 @@ void JsonDisk(JsonWriter& json, D88File& d88, int32_t disk, uint64_t fileSize) {
   json.EndObject();
 }
 
+// Room for the reasons: the warning's text less its opening words.
+constexpr size_t kReasonsSize = kWarningSize - 64;
+
 // The reasons disk 0 does not look like a D88 disk, joined by "; ".
-void DiskDoubts(D88File& d88, uint64_t fileSize, char (&text)[kWarningSize]) {
+void DiskDoubts(D88File& d88, uint64_t fileSize, char (&text)[kReasonsSize]) {
   text[0] = '\0';
   size_t used = 0;
   auto add = [&](const char* reason) {
@@ -512,7 +515,7 @@ bool DescribeImageDoubt(D88File& d88, uint64_t fileSize, char (&text)[kWarningSi
     std::snprintf(text, sizeof text, "no disk found");
     return true;
   }
-  char reasons[kWarningSize];
+  char reasons[kReasonsSize];
   DiskDoubts(d88, fileSize, reasons);
   if (reasons[0] == '\0') return false;
   std::snprintf(text, sizeof text, "warning: disk 0 does not look like a D88 disk: %s", reasons);
