@@ -1,5 +1,8 @@
 #include "d88ls/Listing.h"
 
+#include <cstring>
+
+#include "d88ls/DiskPicture.h"
 #include "plan/AdpcmPlan.h"
 
 namespace {
@@ -178,15 +181,18 @@ void ListImage(D88File& d88, std::FILE* out) {
 }
 
 int RunList(int argc, char** argv) {
-  if (argc != 2) {
+  // d88ls [--svg FILE] IMAGE
+  const bool svg = argc == 4 && std::strcmp(argv[1], "--svg") == 0;
+  if (argc != 2 && !svg) {
     std::fprintf(stderr, "Usage: %s IMAGE\n", argc > 0 && argv[0] != nullptr ? argv[0] : "d88ls");
     return 1;
   }
+  const char* image = argv[argc - 1];
   static D88File d88;
-  if (!d88.Open(argv[1])) {
-    std::fprintf(stderr, "cannot open %s\n", argv[1]);
+  if (!d88.Open(image)) {
+    std::fprintf(stderr, "cannot open %s\n", image);
     return 1;
   }
   ListImage(d88, stdout);
-  return 0;
+  return svg ? WriteDiskPicture(d88, image, argv[2]) : 0;
 }
