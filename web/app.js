@@ -2,8 +2,8 @@
 // the worker, and shows what the programs made of each in a section of its
 // own. Nothing is sent anywhere: the files are read here and stay here.
 //
-// The automation contract (see README.md): body[data-state] is "ready",
-// "working" or "done"; each image has a section[data-image=NAME] holding
+// The automation contract (see README.md): body[data-state] is "ready"
+// once the programs are loaded, "working" or "done"; each image has a section[data-image=NAME] holding
 // [data-output=listing], [data-output=sounds], [data-output=error] and
 // a[download] links named as the programs name their files.
 'use strict';
@@ -15,13 +15,17 @@
   const kHeaderSize = 688;  // a D88 disk header; anything shorter holds no disk
 
   let worker = null;
+  let loaded = false;  // the worker has the programs ready
   let nextId = 1;
   let active = 0;
   let finished = 0;
   const images = new Map();  // id -> the section's parts
 
+  // No state until the programs are loaded: a page that says "ready" makes
+  // no more requests.
   function setState() {
-    document.body.dataset.state = active > 0 ? 'working' : finished > 0 ? 'done' : 'ready';
+    const state = active > 0 ? 'working' : finished > 0 ? 'done' : loaded ? 'ready' : null;
+    if (state) document.body.dataset.state = state;
   }
 
   // The offline page carries the worker's code, the module included, as the
@@ -181,7 +185,8 @@
   function onMessage(event) {
     const message = event.data;
     if (message.type === 'loaded') {
-      document.body.dataset.module = 'loaded';
+      loaded = true;
+      setState();
       return;
     }
     const image = images.get(message.id);
