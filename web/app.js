@@ -96,7 +96,8 @@
           ' of a D88 disk header. Is it a disk image?');
     }
     const svg = result.files[svgName];
-    if (svg) {
+    // A picture of no disk would show only its legend.
+    if (svg && !(disks && disks[1] === '0')) {
       const picture = part(image, 'diskPart', 'The disk');
       picture.append(element('p', { class: 'hint' },
         'Each row is a track, each cell a sector in the order the image stores them; point at one to see its ID ' +
@@ -221,7 +222,7 @@
       ++active;
       setState();
       if (entry.folder) {
-        showError(image, entry.name + ' is a folder, not a disk image: open or drop the image files inside it.');
+        showError(image, '"' + entry.name + '" is a folder, not a disk image: open or drop the image files inside it.');
         finish(image);
         continue;
       }

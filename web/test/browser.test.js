@@ -158,8 +158,16 @@ function unzipStored(bytes) {
   return files;
 }
 
+// The page's top as a person first sees it, and each section on its own,
+// for a person to look at.
 async function screenshot(view, name) {
-  await view.page.screenshot({ path: path.join(dirs.screenshots, name + '.png'), fullPage: true });
+  await view.page.evaluate(() => window.scrollTo(0, 0));
+  await view.page.screenshot({ path: path.join(dirs.screenshots, name + '.png') });
+  const sections = await view.page.$$('section[data-image]');
+  for (const section of sections) {
+    const image = await section.evaluate((s) => s.dataset.image);
+    await section.screenshot({ path: path.join(dirs.screenshots, `${name}-${image.replace(/[^\w.-]+/g, '_')}.png`) });
+  }
 }
 
 // Bytes decoded as Shift_JIS by the browser's own decoder, as the contract
