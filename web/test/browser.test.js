@@ -7,33 +7,11 @@
 const test = require('node:test');
 const assert = require('node:assert');
 const fs = require('fs');
-const http = require('http');
 const os = require('os');
 const path = require('path');
 const { execFileSync } = require('child_process');
 const puppeteer = require('puppeteer-core');
-const { dirs, image, runNative, difference, chromiumArgs } = require('./common.js');
-
-const kTypes = { '.html': 'text/html', '.js': 'text/javascript', '.css': 'text/css', '.wasm': 'application/wasm',
-  '.svg': 'image/svg+xml' };
-
-// The site, served from this machine's loopback address only.
-function serve(folder) {
-  const server = http.createServer((request, response) => {
-    const name = decodeURIComponent(new URL(request.url, 'http://x').pathname).replace(/^\/$/, '/index.html');
-    const file = path.join(folder, path.normalize(name));
-    fs.readFile(file, (error, data) => {
-      if (error || !file.startsWith(folder)) {
-        response.statusCode = 404;
-        response.end();
-        return;
-      }
-      response.setHeader('Content-Type', kTypes[path.extname(file)] || 'application/octet-stream');
-      response.end(data);
-    });
-  });
-  return new Promise((resolve) => server.listen(0, '127.0.0.1', () => resolve(server)));
-}
+const { dirs, image, runNative, difference, chromiumArgs, serve } = require('./common.js');
 
 let browser, server, siteUrl;
 const scratch = fs.mkdtempSync(path.join(os.tmpdir(), 'd88web-browser-'));

@@ -3,6 +3,7 @@
 'use strict';
 
 const fs = require('fs');
+const http = require('http');
 const os = require('os');
 const path = require('path');
 const { spawnSync } = require('child_process');
@@ -82,4 +83,25 @@ function chromiumArgs(profile) {
     '--disable-background-networking', '--disable-component-update', '--disable-sync', '--user-data-dir=' + profile];
 }
 
-module.exports = { root, dirs, programs, image, readTree, runNative, written, difference, chromiumArgs };
+const kTypes = { '.html': 'text/html', '.js': 'text/javascript', '.css': 'text/css', '.wasm': 'application/wasm',
+  '.svg': 'image/svg+xml' };
+
+// The site, served from this machine's loopback address only.
+function serve(folder) {
+  const server = http.createServer((request, response) => {
+    const name = decodeURIComponent(new URL(request.url, 'http://x').pathname).replace(/^\/$/, '/index.html');
+    const file = path.join(folder, path.normalize(name));
+    fs.readFile(file, (error, data) => {
+      if (error || !file.startsWith(folder)) {
+        response.statusCode = 404;
+        response.end();
+        return;
+      }
+      response.setHeader('Content-Type', kTypes[path.extname(file)] || 'application/octet-stream');
+      response.end(data);
+    });
+  });
+  return new Promise((resolve) => server.listen(0, '127.0.0.1', () => resolve(server)));
+}
+
+module.exports = { root, dirs, programs, image, readTree, runNative, written, difference, chromiumArgs, serve };
