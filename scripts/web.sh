@@ -12,7 +12,9 @@ root=$PWD
 out=build-web
 jobs=2
 
-bash scripts/setup.sh cmake ninja-build g++ python3 emscripten chromium librsvg2-bin
+# A Japanese font, so that the screenshots show Shift_JIS names as a person
+# would see them.
+bash scripts/setup.sh cmake ninja-build g++ python3 emscripten chromium librsvg2-bin fonts-ipafont-gothic
 # Node and npm only when there is none: a machine may have them from
 # elsewhere, npm bundled with node.
 command -v node >/dev/null || bash scripts/setup.sh nodejs

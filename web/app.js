@@ -89,7 +89,8 @@
     const box = part(image, 'listingPart', 'What d88ls says');
     box.append(element('pre', { 'data-output': 'listing' }, shiftJis.decode(result.stdout)));
     const disks = /^(\d+) disks?\n/.exec(shiftJis.decode(result.stdout.subarray(0, 16)));
-    if (disks && disks[1] === '0') {
+    // d88ls's own words first: the page says it only when d88ls said nothing.
+    if (disks && disks[1] === '0' && result.stderr.length === 0) {
       showError(image, image.size === 0
         ? 'No disk found: this file is empty.'
         : 'No disk found: this file has ' + plural(image.size, 'byte') + ', fewer than the ' + kHeaderSize +
