@@ -5,7 +5,8 @@
 #   build-web/d88adpcm-VERSION-web.zip  the offline page: index.html opened
 #                                     by double-click, from file://
 #   build-web/screenshots/            what the browser suite saw, as PNGs
-# NO_TESTS=1 builds only. Installs what is missing first.
+# NO_TESTS=1 builds only; WERROR=1 (the default under CI) treats warnings as
+# errors. Installs what is missing first.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 root=$PWD
@@ -23,12 +24,17 @@ command -v npm >/dev/null || bash scripts/setup.sh npm
 # modules.
 export NODE_PATH=/usr/share/nodejs
 
+flags=(-DD88_BUILD_TESTS=OFF -DCMAKE_BUILD_TYPE=Release)
+if [ "${WERROR:-${CI:-0}}" != 0 ] && [ "${WERROR:-${CI:-0}}" != false ]; then
+  flags+=(-DD88_WERROR=ON)
+fi
+
 echo "-- native programs and the kit"
-cmake -S . -B "$out/native" -G Ninja -DD88_BUILD_TESTS=OFF -DCMAKE_BUILD_TYPE=Release >/dev/null
+cmake -S . -B "$out/native" -G Ninja "${flags[@]}" >/dev/null
 cmake --build "$out/native" -j"$jobs" --target d88ls d88adpcm adpcm2wav make_images make_sample
 
 echo "-- the module"
-emcmake cmake -S . -B "$out/wasm" -G Ninja -DD88_BUILD_TESTS=OFF -DCMAKE_BUILD_TYPE=Release >/dev/null
+emcmake cmake -S . -B "$out/wasm" -G Ninja "${flags[@]}" >/dev/null
 cmake --build "$out/wasm" -j"$jobs" --target d88web d88web-single
 version=$(sed -n 's/^CMAKE_PROJECT_VERSION:STATIC=//p' "$out/wasm/CMakeCache.txt")
 
