@@ -103,7 +103,7 @@
       picture.append(element('p', { class: 'hint' },
         'Each row is a track, each cell a sector in the order the image stores them; point at one to see its ID ' +
         'and marks. The tracks d88adpcm reads are outlined.'));
-      const holder = element('div', { class: 'picture disk' });
+      const holder = element('div', { class: 'picture disk', 'data-output': 'disk' });
       const parsed = new DOMParser().parseFromString(shiftJis.decode(svg), 'image/svg+xml');
       if (!parsed.querySelector('parsererror')) holder.append(document.importNode(parsed.documentElement, true));
       picture.append(holder);

@@ -222,6 +222,19 @@ test('images dropped, several at once, each in its section; a Shift_JIS disk nam
   const sections = await view.page.$$eval('section[data-image]', (all) => all.map((s) => s.dataset.image));
   assert.deepStrictEqual(sections, names);
   for (const name of names) await checkImage(view, name, expected(name), true);
+  // The disk's picture is d88ls's, inline: every shape's title is there
+  // to show on hover.
+  for (const name of names) {
+    const svg = expected(name).files[name + '.svg'];
+    const titles = await view.page.$eval(`section[data-image="${name}"] [data-output=disk]`, (holder, b64) => {
+      const bytes = Uint8Array.from(atob(b64), (c) => c.charCodeAt(0));
+      const native = new DOMParser().parseFromString(new TextDecoder('shift_jis').decode(bytes), 'image/svg+xml');
+      const list = (root) => Array.from(root.querySelectorAll('title'), (t) => t.textContent);
+      return { shown: list(holder), native: list(native) };
+    }, Buffer.from(svg).toString('base64'));
+    assert.ok(titles.native.length > 0, name);
+    assert.deepStrictEqual(titles.shown, titles.native, `${name}: the picture's titles`);
+  }
   const sjis = await outputs(view, 'sjis-name.d88');
   assert.ok(sjis.listing.includes('disk 0: "音声サンプル", media type 0x20 (2HD)'), sjis.listing);
   assert.deepStrictEqual(view.requests, [], 'no request after load');
