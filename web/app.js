@@ -87,7 +87,15 @@
 
   function showListing(image, result, svgName) {
     const box = part(image, 'listingPart', 'What d88ls says');
-    box.append(element('pre', { 'data-output': 'listing' }, shiftJis.decode(result.stdout)));
+    const listing = shiftJis.decode(result.stdout);
+    // d88adpcm reads the first disk: its summary line, where a person sees
+    // it first.
+    const summary = /^disk 0: (d88adpcm tracks .*)$/m.exec(listing);
+    if (summary) {
+      box.append(element('p', { class: summary[1].endsWith(': complete') ? 'summary complete' : 'summary incomplete' },
+        'Disk 0, the one d88adpcm reads: ' + summary[1].replace(/^d88adpcm /, '')));
+    }
+    box.append(element('pre', { 'data-output': 'listing' }, listing));
     const disks = /^(\d+) disks?\n/.exec(shiftJis.decode(result.stdout.subarray(0, 16)));
     // d88ls's own words first: the page says it only when d88ls said nothing.
     if (disks && disks[1] === '0' && result.stderr.length === 0) {
@@ -108,6 +116,12 @@
       if (!parsed.querySelector('parsererror')) holder.append(document.importNode(parsed.documentElement, true));
       picture.append(holder);
       image.diskSvg = { name: svgName, bytes: svg };
+      // Scrolled to the first damage, which is what a person looks for.
+      requestAnimationFrame(() => {
+        const first = holder.querySelector('rect.incomplete, rect.error, rect.short, rect.other, rect.missing, ' +
+          'rect.deleted, rect.fm');
+        if (first) holder.scrollTop = Math.max(0, first.getBBox().y - 60);
+      });
     }
   }
 
