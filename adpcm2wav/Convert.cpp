@@ -20,16 +20,6 @@ struct WavJob {
   std::vector<ByteSpan> pieces;
 };
 
-// IMAGE's file name without its folders.
-std::string BaseName(const std::string& path) {
-#ifdef _WIN32
-  const size_t slash = path.find_last_of("/\\:");
-#else
-  const size_t slash = path.find_last_of('/');
-#endif
-  return slash == std::string::npos ? path : path.substr(slash + 1);
-}
-
 // NAME-01.wav, NAME-02.wav, ...: one file a sound, numbered from 1.
 std::vector<WavJob> NumberedFiles(const std::string& name, const std::vector<ByteSpan>& spans) {
   std::vector<WavJob> jobs;
@@ -45,7 +35,7 @@ std::vector<WavJob> NumberedFiles(const std::string& name, const std::vector<Byt
 // is the list of --ranges.
 std::vector<WavJob> PlanFiles(const Adpcm2WavOptions& options, size_t imageSize, const std::vector<ByteSpan>& sounds,
                               const std::vector<ByteSpan>& ranges) {
-  const std::string name = options.prefix.empty() ? BaseName(options.image) : options.prefix;
+  const std::string name = options.prefix.empty() ? FileName(options.image) : options.prefix;
   std::vector<WavJob> jobs;
   switch (options.mode) {
     case WavMode::kRange: {
@@ -109,7 +99,7 @@ int ConvertImage(const Adpcm2WavOptions& options, std::FILE* out, std::FILE* err
   if (!options.svg.empty()) {
     char title[256];
     std::snprintf(title, sizeof title, "%s: %zu bytes, %zu sound%s (gaps of %zu or more 0x00 or 0xFF bytes)",
-                  BaseName(options.image).c_str(), image.size(), sounds.size(), sounds.size() == 1 ? "" : "s",
+                  FileName(options.image).c_str(), image.size(), sounds.size(), sounds.size() == 1 ? "" : "s",
                   options.minGap);
     const std::string svg = DrawImage(image.data(), image.size(), sounds, title);
     if (const int error = WriteWholeFile(options.svg, reinterpret_cast<const uint8_t*>(svg.data()), svg.size())) {

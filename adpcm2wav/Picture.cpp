@@ -4,6 +4,7 @@
 #include <cstdio>
 
 #include "adpcm/AdpcmB.h"
+#include "common/Text.h"
 
 namespace {
 
@@ -27,22 +28,6 @@ void Append(std::string& out, const char* format, ...) {
   if (n > 0) out.append(line, static_cast<size_t>(n) < sizeof line ? static_cast<size_t>(n) : sizeof line - 1);
 }
 
-// Text for an SVG element: the five characters XML reserves, escaped.
-std::string Escape(const std::string& text) {
-  std::string out;
-  for (char ch : text) {
-    switch (ch) {
-      case '&': out += "&amp;"; break;
-      case '<': out += "&lt;"; break;
-      case '>': out += "&gt;"; break;
-      case '"': out += "&quot;"; break;
-      case '\'': out += "&apos;"; break;
-      default: out += ch;
-    }
-  }
-  return out;
-}
-
 }  // namespace
 
 std::string DrawImage(const uint8_t* image, size_t size, const std::vector<ByteSpan>& sounds, const std::string& title) {
@@ -57,7 +42,7 @@ std::string DrawImage(const uint8_t* image, size_t size, const std::vector<ByteS
   Append(svg, "<svg xmlns=\"http://www.w3.org/2000/svg\" width=\"%d\" height=\"%d\" viewBox=\"0 0 %d %d\" "
               "font-family=\"sans-serif\" font-size=\"11\">\n", width, height, width, height);
   Append(svg, "<rect width=\"%d\" height=\"%d\" fill=\"#ffffff\"/>\n", width, height);
-  svg += "<text x=\"" + std::to_string(kLeft) + "\" y=\"22\" font-size=\"14\">" + Escape(title) + "</text>\n";
+  svg += "<text x=\"" + std::to_string(kLeft) + "\" y=\"22\" font-size=\"14\">" + XmlText(title) + "</text>\n";
 
   // Rows: a frame, the address of their first byte, a centre line. Every
   // byte not in a sound is gap, shaded first so that sounds draw over it.

@@ -65,3 +65,12 @@ int WriteWholeFile(const std::string& path, const uint8_t* data, size_t size) {
   if (error != 0) std::remove(temporary.c_str());
   return error;
 }
+
+std::string FileName(const std::string& path) {
+#ifdef _WIN32
+  const size_t slash = path.find_last_of("/\\:");
+#else
+  const size_t slash = path.find_last_of('/');
+#endif
+  return slash == std::string::npos ? path : path.substr(slash + 1);
+}

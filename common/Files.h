@@ -25,6 +25,10 @@ int ReadWholeStream(std::FILE* stream, std::vector<uint8_t>* bytes);
 // file is removed and `path` is left as it was.
 int WriteWholeFile(const std::string& path, const uint8_t* data, size_t size);
 
+// The last part of `path`, without its folders (on Windows '\\' and a drive's
+// ':' part folders too).
+std::string FileName(const std::string& path);
+
 // The suffix of the temporary name.
 constexpr const char* kPartSuffix = ".part";
 

@@ -3,53 +3,14 @@
 #include <cinttypes>
 #include <cstring>
 
-namespace {
+#include "common/Text.h"
 
-constexpr uint32_t kReplacement = 0xFFFD;
-
-// The code point of the UTF-8 sequence at `text[*at]`, moving `*at` past it.
-// An invalid sequence (a stray continuation byte, a sequence cut short, an
-// overlong form, a surrogate, a value past U+10FFFF) gives kReplacement and
-// moves past its first byte only.
-uint32_t NextCodePoint(const unsigned char* text, size_t length, size_t* at) {
-  const unsigned char first = text[*at];
-  ++*at;
-  if (first < 0x80) return first;
-  // The continuation bytes that follow, and the least value the length may
-  // hold (anything less is an overlong form).
-  int32_t more = 0;
-  uint32_t least = 0;
-  if (first >= 0xC2 && first <= 0xDF) {
-    more = 1;
-    least = 0x80;
-  } else if (first >= 0xE0 && first <= 0xEF) {
-    more = 2;
-    least = 0x800;
-  } else if (first >= 0xF0 && first <= 0xF4) {
-    more = 3;
-    least = 0x10000;
-  } else {
-    return kReplacement;
-  }
-  uint32_t code = first & (0x3Fu >> more);
-  if (length - *at < static_cast<size_t>(more)) return kReplacement;
-  for (int32_t i = 0; i < more; ++i) {
-    const unsigned char next = text[*at + static_cast<size_t>(i)];
-    if ((next & 0xC0) != 0x80) return kReplacement;
-    code = (code << 6) | (next & 0x3Fu);
-  }
-  if (code < least || code > 0x10FFFF || (code >= 0xD800 && code <= 0xDFFF)) return kReplacement;
-  *at += static_cast<size_t>(more);
-  return code;
-}
-
-}  // namespace
 
 void WriteJsonString(std::FILE* out, const char* text, size_t length) {
   const unsigned char* bytes = reinterpret_cast<const unsigned char*>(text);
   std::fputc('"', out);
   for (size_t at = 0; at < length;) {
-    const uint32_t code = NextCodePoint(bytes, length, &at);
+    const uint32_t code = NextUtf8CodePoint(bytes, length, &at);
     switch (code) {
       case '"': std::fputs("\\\"", out); continue;
       case '\\': std::fputs("\\\\", out); continue;

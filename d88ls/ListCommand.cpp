@@ -10,13 +10,15 @@
 #endif
 
 #include "d88/D88File.h"
+#include "d88ls/DiskPicture.h"
 #include "d88ls/Listing.h"
 
 const CommandInfo kD88ls = {
     "d88ls",
-    "Usage: d88ls [--json] IMAGE\n",
+    "Usage: d88ls [--json] [--svg FILE] IMAGE\n",
     "Lists the disks, tracks and sector IDs of a D88 floppy-disk image, and what d88adpcm would extract.\n"
     "  --json      the listing as one JSON document\n"
+    "  --svg FILE  also draw every track of every disk as SVG, its damage marked\n"
     "  -h, --help  this text\n"
     "  --version   the version\n"};
 
@@ -56,6 +58,11 @@ ListCommandLine ParseListOptions(int argc, char** argv) {
     if (args.option() == "--json") {
       if (args.HasInlineValue()) return fail("--json takes no value");
       line.options.json = true;
+    } else if (args.option() == "--svg") {
+      const char* value = args.TakeValue();
+      if (value == nullptr) return fail("--svg needs a value");
+      if (*value == '\0') return fail("--svg needs a file name");
+      line.options.svg = value;
     } else {
       return fail("unknown option " + args.option());
     }
@@ -82,6 +89,7 @@ int ListFile(const ListOptions& options, std::FILE* out, std::FILE* err) {
   } else {
     ListImage(d88, out);
   }
+  if (!options.svg.empty()) return WriteDiskPicture(d88, path, options.svg.c_str(), err);
   return kExitDone;
 }
 

@@ -3,7 +3,9 @@
 // inputs and their outputs compared byte for byte: the sample and its
 // damaged and real-shaped variants, short tables, several disks, one image
 // for each fault the reader knows, random images honest and broken, and
-// sample RAM images for adpcm2wav.
+// sample RAM images for adpcm2wav. With --web it writes instead the
+// page's extra images (kit/WebImages.h): 64 disks in about 70 MB, a disk
+// named in Shift_JIS, and random bytes.
 #include <cstdio>
 #include <cstring>
 #include <string>
@@ -16,6 +18,7 @@
 #include "kit/RandomImage.h"
 #include "kit/SampleDisks.h"
 #include "kit/Shapes.h"
+#include "kit/WebImages.h"
 
 using namespace testimage;
 
@@ -42,12 +45,13 @@ std::vector<std::pair<std::string, Bytes>> Images() {
 }  // namespace
 
 int main(int argc, char** argv) {
-  if (argc != 2) {
-    std::fprintf(stderr, "Usage: %s DIR\n", argc > 0 ? argv[0] : "make_images");
+  const bool web = argc == 3 && std::string(argv[1]) == "--web";
+  if (argc != 2 && !web) {
+    std::fprintf(stderr, "Usage: %s [--web] DIR\n", argc > 0 ? argv[0] : "make_images");
     return 1;
   }
-  for (const auto& [name, bytes] : Images()) {
-    const std::string path = std::string(argv[1]) + "/" + name;
+  for (const auto& [name, bytes] : web ? WebImages() : Images()) {
+    const std::string path = std::string(argv[argc - 1]) + "/" + name;
     if (const int error = WriteWholeFile(path, bytes.data(), bytes.size())) {
       std::fprintf(stderr, "%s: %s\n", path.c_str(), std::strerror(error));
       return 1;

@@ -1,0 +1,80 @@
+#!/usr/bin/env bash
+# The page: builds the programs natively and the module with Emscripten,
+# lays out both forms of the page, and runs its tests.
+#   build-web/site/                   the folder to host as a static site
+#   build-web/d88adpcm-VERSION-web.zip  the offline page: index.html opened
+#                                     by double-click, from file://
+#   build-web/screenshots/            what the browser suite saw, as PNGs
+# NO_TESTS=1 builds only; WERROR=1 (the default under CI) treats warnings as
+# errors. Installs what is missing first.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+root=$PWD
+out=build-web
+jobs=2
+
+# A Japanese font, so that the screenshots show Shift_JIS names as a person
+# would see them.
+bash scripts/setup.sh cmake ninja-build g++ python3 emscripten chromium librsvg2-bin fonts-ipafont-gothic
+# Node and npm only when there is none: a machine may have them from
+# elsewhere, npm bundled with node.
+command -v node >/dev/null || bash scripts/setup.sh nodejs
+command -v npm >/dev/null || bash scripts/setup.sh npm
+# Debian's emcc runs its JavaScript tools with the distribution's node
+# modules.
+export NODE_PATH=/usr/share/nodejs
+
+flags=(-DD88_BUILD_TESTS=OFF -DCMAKE_BUILD_TYPE=Release)
+if [ "${WERROR:-${CI:-0}}" != 0 ] && [ "${WERROR:-${CI:-0}}" != false ]; then
+  flags+=(-DD88_WERROR=ON)
+fi
+
+echo "-- native programs and the kit"
+cmake -S . -B "$out/native" -G Ninja "${flags[@]}" >/dev/null
+cmake --build "$out/native" -j"$jobs" --target d88ls d88adpcm adpcm2wav make_images make_sample
+
+echo "-- the module"
+emcmake cmake -S . -B "$out/wasm" -G Ninja "${flags[@]}" >/dev/null
+cmake --build "$out/wasm" -j"$jobs" --target d88web d88web-single
+version=$(sed -n 's/^CMAKE_PROJECT_VERSION:STATIC=//p' "$out/wasm/CMakeCache.txt")
+
+echo "-- the site and the offline page"
+wasm=$out/wasm/web
+rm -rf "$out/site" "$out/offline"
+mkdir -p "$out/site" "$out/offline"
+for f in style.css app.js zip.js worker.js d88run.js icon.svg; do cp web/$f "$out/site/"; done
+cp "$wasm/d88web.js" "$wasm/d88web.wasm" "$out/site/"
+sed '/<!--MODULE-->/d' web/index.html > "$out/site/index.html"
+# Offline, from file://, a worker cannot be loaded by path nor a .wasm
+# fetched: the worker's code, with the module whose WebAssembly is inside it,
+# becomes one function of a script the page loads, and the page starts the
+# worker from its source.
+{
+  echo "// The page's worker for the offline page: the module, its runner and"
+  echo "// the worker in one function, started by app.js from its source."
+  echo "function d88WorkerMain() {"
+  echo "var D88_SINGLE_FILE = true;"
+  cat "$wasm/d88web-single.js" web/d88run.js web/worker.js
+  echo "}"
+} > "$out/offline/offline.js"
+for f in style.css app.js zip.js icon.svg; do cp web/$f "$out/offline/"; done
+sed 's|<!--MODULE-->|<script src="offline.js"></script>|' web/index.html > "$out/offline/index.html"
+zip=$out/d88adpcm-$version-web.zip
+rm -f "$zip"
+(cd "$out/offline" && python3 -m zipfile -c "$root/$zip" index.html style.css app.js zip.js icon.svg offline.js)
+echo "built $out/site/ and $zip"
+
+[ "${NO_TESTS:-0}" = 1 ] && exit 0
+
+echo "-- test images"
+mkdir -p "$out/images"
+"$out/native/kit/make_images" "$out/images"
+"$out/native/kit/make_images" --web "$out/images"
+
+echo "-- the module against the programs, and the page in Chromium"
+# puppeteer-core, at the versions of the committed lock file; it drives
+# the system's Chromium and downloads no browser of its own.
+(cd web && PUPPETEER_SKIP_DOWNLOAD=1 npm ci --no-audit --no-fund --loglevel=error)
+rm -rf "$out/screenshots"
+D88_WEB_OUT="$root/$out" node --test web/test/
+echo "screenshots in $out/screenshots/"

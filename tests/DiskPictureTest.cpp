@@ -1,0 +1,195 @@
+// d88ls --svg: the picture of a disk, drawn from images built in code.
+#include "d88ls/DiskPicture.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "kit/ImageBuilder.h"
+#include "kit/SampleDisks.h"
+#include "kit/Shapes.h"
+#include "kit/TestUtil.h"
+#include "kit/WebImages.h"
+
+using testimage::Bytes;
+using testimage::Disk;
+
+namespace {
+
+class Picture : public ::testing::Test {
+ protected:
+  std::string Draw(const Bytes& image) {
+    testutil::WriteFile(dir.File("image.d88"), image);
+    if (!d88.Open(dir.File("image.d88").c_str())) return "cannot open";
+    return DrawDisk(d88, "title");
+  }
+  testutil::TempDir dir;
+  D88File d88;
+};
+
+// The row of track `t`: its group in the picture, or "" when it has none.
+std::string Row(const std::string& svg, int t, int disk = 0) {
+  const size_t diskAt = svg.find("<g class=\"disk\" id=\"disk-" + std::to_string(disk) + "\">");
+  if (diskAt == std::string::npos) return "";
+  const size_t at = svg.find("<g class=\"track\" data-track=\"" + std::to_string(t) + "\">", diskAt);
+  if (at == std::string::npos) return "";
+  return svg.substr(at, svg.find("</g>", at) - at);
+}
+
+size_t Count(const std::string& text, const std::string& what) {
+  size_t n = 0;
+  for (size_t at = text.find(what); at != std::string::npos; at = text.find(what, at + 1)) ++n;
+  return n;
+}
+
+// The shape of kind `kind` in `row` whose title holds `title`.
+bool HasCell(const std::string& row, const std::string& kind, const std::string& title) {
+  for (size_t at = row.find("<rect class=\"" + kind + "\""); at != std::string::npos;
+       at = row.find("<rect class=\"" + kind + "\"", at + 1)) {
+    const size_t end = row.find("</rect>", at);
+    if (row.substr(at, end - at).find("<title>" + title) != std::string::npos) return true;
+  }
+  return false;
+}
+
+// A track of the sample whose record 5 carries C 99: another track's ID.
+Disk OtherIdDisk() {
+  Disk disk = testimage::SampleDisk("OTHER");
+  disk.tracks[10][4].c = 99;
+  return disk;
+}
+
+TEST_F(Picture, EveryKindOfDamageTheKitMakesShowsWithItsClassAndTitle) {
+  const struct {
+    const char* image;
+    Bytes bytes;
+    int track;
+    const char* kind;
+    const char* title;
+  } cases[] = {
+      {"sample", testimage::SampleDisk().Build(), 36, "present", "track 36: C18 H0 R1-26 N1: 26 sectors of 256 bytes"},
+      {"damaged", testimage::DamagedSampleDisk().Build(), 80, "missing", "track 80: C40 H0 R13 N1 missing"},
+      {"damaged", testimage::DamagedSampleDisk().Build(), 90, "short", "track 90: record 21: C45 H0 R21 N1 (128 bytes)"},
+      {"damaged", testimage::DamagedSampleDisk().Build(), 100, "missing", "track 100: C50 H0 R26 N1 missing"},
+      {"damaged", testimage::DamagedSampleDisk().Build(), 82, "present", "track 82: record 4: C41 H0 R5 N1<"},
+      {"shapes", testimage::ShapesImage(), 0, "fm", "track 0: record 1: C0 H0 R1 N0 (FM)"},
+      {"shapes", testimage::ShapesImage(), 4, "deleted", "track 4: record 5: C2 H0 R5 N1 (deleted, deleted data mark)"},
+      {"shapes", testimage::ShapesImage(), 4, "error", "track 4: record 9: C2 H0 R9 N1 (data CRC error)"},
+      {"shapes", testimage::ShapesImage(), 4, "error", "track 4: record 12: C2 H0 R12 N1 (status 0x55)"},
+      {"shapes", testimage::ShapesImage(), 80, "short", "track 80: record 2: C40 H0 R2 N1 (file ends after 100 of them)"},
+      {"shapes", testimage::ShapesImage(), 80, "missing", "track 80: C40 H0 R3 N1 missing"},
+      {"other ID", OtherIdDisk().Build(), 10, "other", "track 10: record 5: C99 H0 R5 N1, not this track&apos;s ID"},
+      {"other ID", OtherIdDisk().Build(), 10, "missing", "track 10: C5 H0 R5 N1 missing"},
+  };
+  for (const auto& c : cases) {
+    const std::string row = Row(Draw(c.bytes), c.track);
+    EXPECT_TRUE(HasCell(row, c.kind, c.title)) << c.image << ", track " << c.track << ": " << row;
+  }
+}
+
+TEST_F(Picture, TracksWithoutRecordsAreNamedForWhatTheyAre) {
+  const std::string shapes = Draw(testimage::ShapesImage());
+  EXPECT_NE(Row(shapes, 2).find(">unformatted</text>"), std::string::npos) << Row(shapes, 2);
+  EXPECT_NE(Row(shapes, 80).find("the file ends in this track"), std::string::npos);
+  // Absent tracks that d88adpcm does not read share a row.
+  EXPECT_NE(shapes.find("<g class=\"track\" data-track=\"5-71\">"), std::string::npos);
+  EXPECT_EQ(Row(shapes, 6), "");
+  // One that it reads has a row of its own, every sector missing.
+  const std::string row = Row(Draw(testimage::DamagedSampleDisk().Build()), 100);
+  EXPECT_EQ(Count(row, "<rect class=\"missing\""), 26u);
+  EXPECT_NE(row.find("absent; d88adpcm reads 0 of 26"), std::string::npos);
+}
+
+TEST_F(Picture, TheTracksD88adpcmReadsAreOutlinedAndTheIncompleteOnesNamed) {
+  const std::string sample = Draw(testimage::SampleDisk().Build());
+  EXPECT_EQ(Count(sample, "<rect class=\"plan\""), 39u);
+  EXPECT_EQ(Count(sample, "<rect class=\"plan incomplete\""), 0u);
+  EXPECT_NE(sample.find(">d88adpcm tracks 72-148: complete</text>"), std::string::npos);
+
+  const std::string damaged = Draw(testimage::DamagedSampleDisk().Build());
+  EXPECT_EQ(Count(damaged, "<rect class=\"plan\""), 36u);
+  for (const auto& [track, note] : {std::pair<int, const char*>{80, ">d88adpcm reads 12 of 26</text>"},
+                                    {90, ">d88adpcm reads 20 of 26</text>"},
+                                    {100, "d88adpcm reads 0 of 26</text>"}}) {
+    const std::string row = Row(damaged, track);
+    EXPECT_NE(row.find("<rect class=\"plan incomplete\""), std::string::npos) << track;
+    EXPECT_NE(row.find(note), std::string::npos) << track << ": " << row;
+  }
+  EXPECT_NE(damaged.find("d88adpcm tracks 72-148: incomplete: 80 (12 of 26), 90 (20 of 26), 100 (0 of 26)"),
+            std::string::npos);
+  // A track outside the plan is not outlined, however damaged.
+  EXPECT_EQ(Row(Draw(OtherIdDisk().Build()), 10).find("class=\"plan"), std::string::npos);
+}
+
+TEST_F(Picture, EveryDiskIsDrawnWithItsOwnSummary) {
+  Disk second = testimage::Standard2HD(40, "SECOND");
+  const std::string svg = Draw(testimage::Concat({testimage::SampleDisk().Build(), second.Build()}));
+  EXPECT_NE(Row(svg, 79, 1).find("C39 H1 R1-26 N1"), std::string::npos);
+  EXPECT_NE(svg.find(">disk 1: &quot;SECOND&quot;, media type 0x20 (2HD)</text>"), std::string::npos);
+  EXPECT_NE(Row(svg, 80, 1).find("absent; d88adpcm reads 0 of 26"), std::string::npos);
+}
+
+TEST_F(Picture, NamesAreEscapedAndShiftJisNamesDecoded) {
+  Disk marks = testimage::Standard2HD(2, "<&\"'>\\\x01");
+  const std::string escaped = Draw(marks.Build());
+  EXPECT_NE(escaped.find("disk 0: &quot;&lt;&amp;\\&quot;&apos;&gt;\\\\\\x01&quot;"), std::string::npos) << escaped;
+  EXPECT_EQ(escaped.find("<?xml"), std::string::npos);
+
+  // A Shift_JIS name, decoded, as character references: the document stays
+  // ASCII, and any reader shows the name.
+  const std::string sjis = Draw(testimage::SampleDisk(testimage::ShiftJisName()).Build());
+  EXPECT_EQ(sjis.find("<?xml"), std::string::npos);
+  EXPECT_NE(sjis.find("&quot;&#x97F3;&#x58F0;&#x30B5;&#x30F3;&#x30D7;&#x30EB;&quot;"), std::string::npos);
+
+  // Bytes that are no Shift_JIS text are escaped, and nothing is declared,
+  // also beside a name that decodes.
+  const std::string raw = Draw(testimage::Concat({testimage::Standard2HD(2, "A\x80\xFD\x81").Build(),
+                                                 testimage::Standard2HD(2, testimage::ShiftJisName()).Build()}));
+  EXPECT_NE(raw.find("&quot;A\\x80\\xFD\\x81&quot;"), std::string::npos);
+  EXPECT_NE(raw.find("&quot;&#x97F3;&#x58F0;"), std::string::npos);
+  for (const char ch : raw) ASSERT_LT(static_cast<unsigned char>(ch), 0x80);
+}
+
+TEST_F(Picture, LongTracksAreCutToTheRowAndCounted) {
+  Disk disk;
+  disk.name = "LONG";
+  disk.tracks[0] = testimage::StandardTrack(0, 100, 0);
+  for (testimage::Record& rec : disk.tracks[0]) rec.density = 0x40;
+  const std::string row = Row(Draw(disk.Build()), 0);
+  EXPECT_EQ(Count(row, "<rect class=\"fm\""), 64u);
+  EXPECT_NE(row.find("and 36 more not drawn"), std::string::npos);
+}
+
+TEST_F(Picture, TheSameImageGivesTheSameBytes) {
+  const Bytes image = testimage::ShapesImage();
+  const std::string first = Draw(image);
+  EXPECT_EQ(Draw(image), first);
+  EXPECT_EQ(Draw({}), Draw({}));
+}
+
+// d88ls --svg FILE, the program itself.
+TEST_F(Picture, TheCommandWritesThePictureWholeOrSaysWhyNot) {
+  testutil::WriteFile(dir.File("damaged.d88"), testimage::DamagedSampleDisk().Build());
+  const testutil::ProcessResult listed = testutil::RunProcess(D88LS_PATH, {"d88ls", "damaged.d88"}, dir.path());
+  const testutil::ProcessResult drawn =
+      testutil::RunProcess(D88LS_PATH, {"d88ls", "--svg", "disk.svg", "damaged.d88"}, dir.path());
+  EXPECT_EQ(drawn.exitCode, 0);
+  EXPECT_EQ(drawn.out, listed.out);
+  EXPECT_EQ(drawn.err, "");
+  Bytes svg;
+  ASSERT_TRUE(testutil::ReadFile(dir.File("disk.svg"), &svg));
+  ASSERT_TRUE(d88.Open(dir.File("damaged.d88").c_str()));
+  EXPECT_EQ(std::string(svg.begin(), svg.end()), DrawDisk(d88, "damaged.d88: 1 disk"));
+  EXPECT_FALSE(testutil::Exists(dir.File("disk.svg.part")));
+
+  // A folder where the picture should go: the listing, then the reason.
+  ASSERT_TRUE(testutil::MakeDir(dir.File("folder.svg")));
+  const testutil::ProcessResult failed =
+      testutil::RunProcess(D88LS_PATH, {"d88ls", "--svg", "folder.svg", "damaged.d88"}, dir.path());
+  EXPECT_EQ(failed.exitCode, 1);
+  EXPECT_EQ(failed.out, listed.out);
+  EXPECT_EQ(failed.err, testutil::Text(std::string("d88ls: folder.svg: ") + testutil::kFolderReason + "\n"));
+  EXPECT_FALSE(testutil::Exists(dir.File("folder.svg.part")));
+}
+
+}  // namespace
