@@ -252,11 +252,13 @@ test('bad input is named in words, and the page stays usable', async () => {
     assert.match(got.error, /no disk found/i, name);
   }
   await screenshot(view, 'no-disk');
-  // Random bytes: the listing as d88ls prints it, and whatever it warns.
+  // Random bytes: the listing as d88ls prints it, and its warning that the
+  // first disk does not look like a D88 disk.
   await giveFiles(view, ['random-bytes.bin']);
   const want = expected('random-bytes.bin');
   const random = await outputs(view, 'random-bytes.bin');
   assert.strictEqual(random.listing, await shiftJis(view, want.listing.stdout));
+  assert.match(random.error, /does not look like a D88 disk/, random.error);
   assert.ok(random.error.includes(await shiftJis(view, want.listing.stderr)), random.error);
   await screenshot(view, 'random-bytes');
   // A folder dropped instead of a file.
