@@ -12,7 +12,14 @@
 int ReadWholeFile(const char* path, std::vector<uint8_t>* bytes) {
   bytes->clear();
   std::FILE* f = std::fopen(path, "rb");
-  if (f == nullptr) return errno != 0 ? errno : EIO;
+  if (f == nullptr) {
+    const int error = errno != 0 ? errno : EIO;
+    // Windows refuses to open a directory as "Permission denied"; say what
+    // it is, as Linux does.
+    struct stat info;
+    if (stat(path, &info) == 0 && S_ISDIR(info.st_mode)) return EISDIR;
+    return error;
+  }
   // One read of our own; a stdio buffer would only add a copy.
   std::setvbuf(f, nullptr, _IONBF, 0);
   int error = 0;

@@ -12,7 +12,7 @@
 
 // Reads all of `path` into `bytes`: in one read when it is a regular file,
 // until its end when it is a pipe or a device. A directory is refused with
-// EISDIR, on every platform.
+// EISDIR, on every platform (Windows itself would say EACCES).
 int ReadWholeFile(const char* path, std::vector<uint8_t>* bytes);
 
 // Reads what is left of an open stream (standard input, say) into `bytes`.

@@ -173,7 +173,7 @@ TEST_F(WavRun, FilesThatCannotBeReadOrWrittenExitOne) {
     std::string err;
   } cases[] = {
       {{"missing"}, "adpcm2wav: missing: No such file or directory\n"},
-      {{"folder"}, std::string("adpcm2wav: folder: ") + testutil::kFolderReason + "\n"},
+      {{"folder"}, "adpcm2wav: folder: Is a directory\n"},
       {{"-o", "nowhere/x", "ADPCM"}, "adpcm2wav: nowhere/x-01.wav: No such file or directory\n"},
       {{"--svg", "nowhere/x.svg", "ADPCM"}, "adpcm2wav: nowhere/x.svg: No such file or directory\n"},
       {{"ADPCM"}, std::string("adpcm2wav: ADPCM-01.wav: ") + testutil::kFolderReason + "\n"},
