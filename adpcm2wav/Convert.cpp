@@ -32,7 +32,7 @@ enum class Mode { kSounds, kList, kRange, kWhole };
 
 struct Options {
   uint32_t rate = kDefaultRate;
-  size_t minGap = kDefaultMinGap;
+  size_t minGap = kDefaultFillRun;
   Mode mode = Mode::kSounds;
   uint64_t rangeStart = 0, rangeEnd = 0;
   std::string prefix;  // empty: IMAGE's file name
@@ -276,7 +276,10 @@ int RunAdpcm2Wav(int argc, char** argv) {
     return UsageError(text);
   }
   const std::string name = options.prefix.empty() ? BaseName(options.image) : options.prefix;
-  const std::vector<ByteSpan> sounds = FindSounds(image.data(), image.size(), options.minGap);
+  SearchOptions search;
+  search.fillRun = options.minGap;
+  std::vector<ByteSpan> sounds;
+  for (const FoundSound& found : FindSounds(image.data(), image.size(), search).sounds) sounds.push_back(found.span);
 
   if (options.svg != nullptr) {
     char title[256];

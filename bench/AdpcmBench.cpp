@@ -24,7 +24,7 @@ BENCHMARK(BM_DecodeAdpcmB)->Arg(4096)->Arg(0x40000);
 
 void BM_FindSounds(benchmark::State& state) {
   const std::vector<uint8_t> ram = testimage::SampleRam();
-  for (auto _ : state) benchmark::DoNotOptimize(FindSounds(ram.data(), ram.size(), kDefaultMinGap));
+  for (auto _ : state) benchmark::DoNotOptimize(FindSounds(ram.data(), ram.size()));
   state.SetBytesProcessed(static_cast<int64_t>(state.iterations() * ram.size()));
 }
 BENCHMARK(BM_FindSounds);

@@ -136,23 +136,27 @@ TEST(FindSounds, GapsOfTheMinimumLengthOrMoreSeparateSounds) {
   for (const auto& c : cases) {
     const Bytes image = Lay(c.pieces);
     std::vector<std::pair<size_t, size_t>> found;
-    for (const ByteSpan& s : FindSounds(image.data(), image.size(), kDefaultMinGap)) found.emplace_back(s.start, s.end);
+    for (const FoundSound& s : FindSounds(image.data(), image.size()).sounds) found.emplace_back(s.span.start, s.span.end);
     EXPECT_EQ(found, c.sounds) << c.what;
   }
   // A gap length of 1: every fill byte parts the sound.
   const Bytes image = Lay({Sound(3), Fill(1), Sound(3)});
-  EXPECT_EQ(FindSounds(image.data(), image.size(), 1).size(), 2u);
+  SearchOptions one;
+  one.fillRun = 1;
+  EXPECT_EQ(FindSounds(image.data(), image.size(), one).sounds.size(), 2u);
 }
 
 TEST(FindSounds, FindsTheSampleSoundsWhereTheyWerePut) {
   const Bytes ram = testimage::SampleRam();
-  const std::vector<ByteSpan> found = FindSounds(ram.data(), ram.size(), kDefaultMinGap);
+  const SoundSearch found = FindSounds(ram.data(), ram.size());
   const std::vector<testimage::PlacedSound> placed = testimage::SampleSounds();
-  ASSERT_EQ(found.size(), placed.size());
+  ASSERT_EQ(found.sounds.size(), placed.size());
   for (size_t k = 0; k < placed.size(); ++k) {
-    EXPECT_EQ(found[k].start, placed[k].address) << k;
-    EXPECT_EQ(found[k].size(), placed[k].bytes.size()) << k;
+    EXPECT_EQ(found.sounds[k].span.start, placed[k].address) << k;
+    EXPECT_EQ(found.sounds[k].span.size(), placed[k].bytes.size()) << k;
+    EXPECT_EQ(found.sounds[k].end, SoundEnd::kFill) << k;
   }
+  EXPECT_EQ(found.notSoundBytes, 0u);
 }
 
 // ---------------------------------------------------------------- WAV
