@@ -12,22 +12,40 @@ constexpr size_t kOtherFillRun = 32;
 constexpr size_t kSilenceRun = 8;
 constexpr size_t kLongSilence = 4096;
 constexpr size_t kSilenceUnit = 256;
+// The most silent bytes a sound padded that way may begin with.
+constexpr size_t kQuietStart = 32;
+// The shortest run of 0x00 that pads a sound to a 32-byte unit, and the
+// most bytes of 0x00 the next sound may begin with.
+constexpr size_t kPadRun = 3;
+constexpr size_t kZeroStart = 2;
+constexpr size_t kOnsetBytes = 16;
+constexpr int32_t kOnset = 1 << 30;
 // The shortest sound: no real one is shorter, and a few bytes of a table
 // or a picture between two runs of fill decode to nothing that clamps.
 constexpr size_t kMinSound = 64;
 // Bytes judged on each side of a possible start, and the DC jump (in
 // sample units) that decoding on must show there.
 constexpr size_t kWindow = 256;
-constexpr int64_t kJump = 1500;
-// The shortest run of 0x00 that pads a sound to a 32-byte unit.
-constexpr size_t kPadRun = 2;
+constexpr size_t kBefore = 1024;
+constexpr size_t kAfter = 2048;
+constexpr int64_t kJump = 2000;
+// The level is weighed only where the bytes on either side are this many:
+// a sound's level moves within its first few hundred bytes.
+constexpr size_t kLevelSpan = 512;
 // Where a start is found, the starts this many bytes either side of it are
 // weighed too, and the best taken.
-constexpr size_t kRefine = 64;
+constexpr size_t kRefine = 32;
 
 constexpr int32_t kMax = 32767, kMin = -32768;
 
-bool IsSilence(uint8_t b) { return b == 0x08 || b == 0x80; }
+// Encoded silence: at the smallest step, two codes of one magnitude 0 to 3
+// and opposite signs keep the step where it is and the level within +-55.
+// 0x08 and 0x80 are what a truncating encoder writes for zeros; one that
+// rounds settles into 0x19 and 0x91.
+bool IsSilence(uint8_t b) {
+  const uint8_t high = b >> 4, low = b & 15;
+  return (high ^ low) == 8 && (high & 7) <= 3;
+}
 bool IsClamped(int32_t v) { return v >= kMax || v <= kMin; }
 int64_t Abs(int64_t v) { return v < 0 ? -v : v; }
 
@@ -102,31 +120,39 @@ void Play(AdpcmBDecoder decoder, const uint8_t* bytes, size_t size, int64_t* sum
   }
 }
 
-// How much better decoding from reset at `t` explains the bytes after it
-// than decoding on does: a score (lower is better for reset) and whether
-// the difference makes `t` a start.
+// How much better decoding from reset at `t` explains the `window` bytes
+// after it than decoding on does: a score (lower is better for reset) and
+// whether the difference makes `t` a start. Decoding on from a state that
+// is not the reset one scales every step by the ratio of the two step
+// sizes, which drives a loud sound into the clamps, and adds the level it
+// had at `t` to every sample until a clamp takes it off.
 struct Verdict {
   bool start = false;
   int64_t score = 0;
 };
 
-Verdict Weigh(const uint8_t* image, const Track& track, size_t t, size_t end, int64_t meanBefore) {
-  const size_t v = end - t < kWindow ? end - t : kWindow;
-  int64_t sumR, sumO;
-  uint32_t clampR, clampO;
-  Play(AdpcmBDecoder(), image + t, v, &sumR, &clampR);
-  Play(track.StateAt(t), image + t, v, &sumO, &clampO);
-  const int64_t meanR = sumR / static_cast<int64_t>(2 * v), meanO = sumO / static_cast<int64_t>(2 * v);
+Verdict Weigh(const uint8_t* image, const Track& track, size_t t, size_t before, size_t window, int64_t meanBefore) {
+  const size_t near = window < kWindow ? window : kWindow;
+  int64_t sumR, sumO, nearSumR, nearSumO;
+  uint32_t clampR, clampO, nearR, nearO;
+  Play(AdpcmBDecoder(), image + t, near, &nearSumR, &nearR);
+  Play(track.StateAt(t), image + t, near, &nearSumO, &nearO);
+  Play(AdpcmBDecoder(), image + t, window, &sumR, &clampR);
+  Play(track.StateAt(t), image + t, window, &sumO, &clampO);
+  const int64_t meanR = sumR / static_cast<int64_t>(2 * window), meanO = sumO / static_cast<int64_t>(2 * window);
   const int64_t jumpR = Abs(meanR - meanBefore), jumpO = Abs(meanO - meanBefore);
+  const uint32_t samples = static_cast<uint32_t>(2 * near);
+  const bool clamps = nearO >= 16 && nearO * 100 >= samples * 3 && nearR * 100 <= samples;
+  const bool level = before >= kLevelSpan && window >= kLevelSpan && jumpO >= kJump && 4 * jumpR <= jumpO && clampR <= clampO;
   Verdict verdict;
-  verdict.score = static_cast<int64_t>(clampR) * 4096 + jumpR;
-  verdict.start = (clampO >= clampR + 8 && clampR * 50 <= 2 * v) || (jumpO >= kJump && 3 * jumpR <= jumpO);
+  verdict.score = static_cast<int64_t>(nearR) * 4096 + jumpR;
+  verdict.start = clamps || level;
   return verdict;
 }
 
-// Step 4: the starts inside [start, end) that nothing but the decoder's
-// evidence marks, appended to `out` as pieces.
-void SplitTouching(const uint8_t* image, const Piece& piece, bool unit32, std::vector<Piece>* out) {
+// Step 4: the starts inside a stretch that nothing but the decoder's
+// evidence marks; the stretch is appended to `out` in pieces.
+void SplitTouching(const uint8_t* image, const Piece& piece, std::vector<Piece>* out) {
   const size_t s = piece.start, e = piece.end;
   if (e - s < 2 * kMinSound) {
     out->push_back(piece);
@@ -135,73 +161,89 @@ void SplitTouching(const uint8_t* image, const Piece& piece, bool unit32, std::v
   Track track(image, s, e);
   size_t cur = s;
   size_t nextWeigh = 0;
-  size_t t = (s + kMinSound + 3) / 4 * 4;
+  auto first = [](size_t from) { return (from + kMinSound + 3) / 4 * 4; };
+  size_t t = first(s);
   while (t + kMinSound <= e) {
-    const size_t wa = e - t < kWindow ? e - t : kWindow;
-    const size_t wb = t - cur < kWindow ? t - cur : kWindow;
+    const size_t wa = e - t < kAfter ? e - t : kAfter;
+    const size_t wb = t - cur < kBefore ? t - cur : kBefore;
     track.Ensure(t + wa);
     const int64_t meanB = track.Mean(t - wb, t), meanA = track.Mean(t, t + wa);
     const int64_t accT = track.StateAt(t).acc;
     const int64_t jump = Abs(meanA - meanB);
-    const size_t wc = wa < 64 ? wa : 64;
-    bool pad = false;
-    if (unit32 && t % 32 == 0 && image[t] != 0x00) {
-      size_t run = 0;
-      while (run < kPadRun && image[t - 1 - run] == 0x00) ++run;
-      pad = run == kPadRun;
-    }
-    const bool trigger = pad || (jump >= kJump && 2 * Abs(meanA - accT - meanB) <= jump) ||
-                         (track.Clamps(t, t + wc) > 0 && track.Clamps(t - wb, t) == 0 && track.StateAt(t).step > 127);
-    if (!trigger || (!pad && t < nextWeigh)) {
+    const size_t wc = wa < kWindow ? wa : kWindow;
+    // Cheap signs first, from the running sums of decoding on: a jump of
+    // level that decoding from reset (roughly: on, less the level at t)
+    // would not make, or clamps where there were none.
+    const bool trigger = (jump >= kJump && 3 * Abs(meanA - accT - meanB) <= jump) ||
+                         (track.Clamps(t, t + wc) >= 4 && track.Clamps(t - wb, t) == 0 && track.StateAt(t).step > 127);
+    if (!trigger || t < nextWeigh) {
       t += 4;
       continue;
     }
-    nextWeigh = t + 32;
-    Verdict verdict = Weigh(image, track, t, e, meanB);
-    if (pad && !verdict.start) {
-      // The pad's evidence stands unless reset does worse than playing on.
-      AdpcmBDecoder reset;
-      int64_t sumR, sumO;
-      uint32_t clampR, clampO;
-      const size_t v = e - t < kWindow ? e - t : kWindow;
-      Play(reset, image + t, v, &sumR, &clampR);
-      Play(track.StateAt(t), image + t, v, &sumO, &clampO);
-      verdict.start = clampR <= clampO;
-    }
+    Verdict verdict = Weigh(image, track, t, wb, wa, meanB);
     if (!verdict.start) {
+      nextWeigh = t + 128;
       t += 4;
       continue;
     }
+    // The evidence shows a little either side of the start too: take the
+    // best unit nearby.
     size_t best = t;
-    if (!pad) {
-      // The evidence shows a little after the start too: take the best
-      // unit nearby.
-      const size_t from = t >= cur + kMinSound + kRefine ? t - kRefine : (cur + kMinSound + 3) / 4 * 4;
-      for (size_t u = from; u <= t + kRefine && u + kMinSound <= e; u += 4) {
-        if (u == t) continue;
-        track.Ensure(u + (e - u < kWindow ? e - u : kWindow));
-        const size_t ub = u - cur < kWindow ? u - cur : kWindow;
-        const Verdict other = Weigh(image, track, u, e, track.Mean(u - ub, u));
-        if (other.start && other.score < verdict.score) {
-          verdict = other;
-          best = u;
-        }
+    const size_t from = t >= first(cur) + kRefine ? t - kRefine : first(cur);
+    for (size_t u = from; u <= t + kRefine && u + kMinSound <= e; u += 4) {
+      if (u == t) continue;
+      const size_t ua = e - u < kAfter ? e - u : kAfter;
+      const size_t ub = u - cur < kBefore ? u - cur : kBefore;
+      track.Ensure(u + ua);
+      const Verdict other = Weigh(image, track, u, ub, ua, track.Mean(u - ub, u));
+      if (other.start && other.score < verdict.score) {
+        verdict = other;
+        best = u;
       }
     }
     out->push_back({cur, best, SoundEnd::kNextSound});
     cur = best;
     track.Restart(cur);
-    t = (cur + kMinSound + 3) / 4 * 4;
+    t = first(cur);
     nextWeigh = 0;
   }
   out->push_back({cur, e, piece.why});
 }
 
-// Step 3: cuts at encoded silence inside a stretch between fills.
-void SplitAtSilence(const uint8_t* image, const Piece& stretch, std::vector<Piece>* out) {
+// The loudest sample of the first bytes at `bytes` decoded from reset:
+// a sound's attack, when it starts there.
+int32_t Onset(const uint8_t* bytes, size_t size) {
+  AdpcmBDecoder d;
+  int32_t peak = 0;
+  for (size_t i = 0; i < size && i < kOnsetBytes; ++i) {
+    for (int half = 0; half < 2; ++half) {
+      const int32_t v = d.Decode(static_cast<uint8_t>(half == 0 ? bytes[i] >> 4 : bytes[i] & 15));
+      if (v > peak) peak = v;
+      if (-v > peak) peak = -v;
+    }
+  }
+  return peak;
+}
+
+// Step 3: cuts at pads inside a stretch between fills: encoded silence up
+// to a 256-byte unit, and, where the image's units are 32 bytes, a short
+// run of 0x00 up to one.
+void SplitAtPads(const uint8_t* image, const Piece& stretch, bool unit32, std::vector<Piece>* out) {
   size_t cur = stretch.start;
   size_t i = stretch.start;
   while (i < stretch.end) {
+    if (unit32 && image[i] == 0x00) {
+      size_t j = i + 1;
+      while (j < stretch.end && image[j] == 0x00) ++j;
+      const size_t c = j / 32 * 32;
+      if (j < stretch.end && c > i && j - c <= kZeroStart && c - cur >= kMinSound &&
+          (j - i >= kPadRun || (j - i >= 1 && Onset(image + c, stretch.end - c) >= kOnset))) {
+        out->push_back({cur, c, SoundEnd::kFill});
+        cur = c;
+      }
+      i = j;
+      continue;
+    }
     if (!IsSilence(image[i])) {
       ++i;
       continue;
@@ -210,10 +252,21 @@ void SplitAtSilence(const uint8_t* image, const Piece& stretch, std::vector<Piec
     while (j < stretch.end && IsSilence(image[j])) ++j;
     if (j - i >= kLongSilence) {
       if (i > cur) out->push_back({cur, i, j == stretch.end ? stretch.why : SoundEnd::kSilence});
-      cur = j == stretch.end ? j : (j - i >= 4 ? j / 4 * 4 : j);
-    } else if (j < stretch.end && j - i >= kSilenceRun && j % kSilenceUnit == 0 && j - cur >= kMinSound) {
-      out->push_back({cur, j, SoundEnd::kSilence});
-      cur = j;
+      cur = j == stretch.end ? j : j / 4 * 4;
+    } else if (j < stretch.end && j - i >= kSilenceRun) {
+      // The pad ends on the unit. The next sound may begin with a few
+      // silent bytes of its own: up to 4 of any value, or more that differ
+      // from the pad's.
+      const size_t c = j / kSilenceUnit * kSilenceUnit;
+      bool cut = c >= i + kSilenceRun && j - c <= 4;
+      if (!cut && c >= i + kSilenceRun && j - c <= kQuietStart && image[c] != image[c - 1]) {
+        cut = true;
+        for (size_t k = c - kSilenceRun; k < c; ++k) cut = cut && image[k] == image[c - 1];
+      }
+      if (cut && c - cur >= kMinSound) {
+        out->push_back({cur, c, SoundEnd::kSilence});
+        cur = c;
+      }
     }
     i = j;
   }
@@ -303,8 +356,8 @@ SoundSearch FindSounds(const uint8_t* image, size_t size, const SearchOptions& o
   std::vector<Piece> parts;
   for (const Piece& stretch : stretches) {
     parts.clear();
-    SplitAtSilence(image, stretch, &parts);
-    for (const Piece& part : parts) SplitTouching(image, part, unit32, &pieces);
+    SplitAtPads(image, stretch, unit32, &parts);
+    for (const Piece& part : parts) SplitTouching(image, part, &pieces);
   }
 
   // Step 5.

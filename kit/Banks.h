@@ -171,8 +171,8 @@ inline std::vector<int16_t> MakeSoundSamples(SoundKind kind, BankRandom& rng, co
       break;
     }
     case SoundKind::kCymbalDc: {
-      // Bright noise that dies away onto a constant level of +0.117 of full
-      // scale, which it keeps for its last three quarters.
+      // Bright noise over a constant level of +0.117 of full scale that it
+      // reaches within 20 ms; the noise dies away and the level stays.
       const size_t n = length(0.6, 1.5);
       const double amp = rng.Uniform(8000, 16000), dc = 0.117 * 32768;
       double prev = 0;
@@ -180,7 +180,7 @@ inline std::vector<int16_t> MakeSoundSamples(SoundKind kind, BankRandom& rng, co
         const double t = i / rate, noise = rng.Noise();
         const double hp = noise - prev;
         prev = noise;
-        const double settle = std::fmin(1.0, static_cast<double>(i) / (n / 4.0));
+        const double settle = std::fmin(1.0, t / 0.02);
         x.push_back(amp * std::exp(-t * rng.Uniform(5, 5.2) * 2) * hp * 0.5 + dc * settle);
       }
       break;
@@ -200,10 +200,13 @@ inline std::vector<int16_t> MakeSoundSamples(SoundKind kind, BankRandom& rng, co
     }
     default: break;
   }
-  if (making.cutMidWave && x.size() > 400) x.resize(static_cast<size_t>(x.size() * rng.Uniform(0.3, 0.9)));
+  if (making.cutMidWave && x.size() > 400) x.resize(static_cast<size_t>(x.size() * rng.Uniform(0.1, 0.7)));
   std::vector<int16_t> samples;
   samples.reserve(x.size() + making.silentTail);
-  for (double v : x) samples.push_back(ToSample(v));
+  // Every recording has a noise floor, some more than others: no long
+  // ramps of one code.
+  const double floor = rng.Uniform(8, 96);
+  for (double v : x) samples.push_back(ToSample(v + floor * rng.Noise()));
   samples.resize(samples.size() + making.silentTail, 0);
   return samples;
 }
@@ -285,9 +288,16 @@ inline Bank MakeBank(Layout layout, uint64_t seed) {
     if (layout == Layout::kTracker32 && rng.Chance(0.2)) bytes.push_back(0x00);  // ends with a data byte 0x00
     if (layout == Layout::kCompiler && k == 0) bytes.resize(bytes.size() / 4 * 4);
     if (layout == Layout::kTracker256 && rng.Chance(0.3)) {
-      // Already a multiple of 256: the silence tail trimmed or grown to it.
-      const size_t target = AlignUp(bytes.size(), 256) - (rng.Chance(0.5) && bytes.size() > 512 ? 256 : 0);
-      bytes.resize(target, bytes.back());
+      // Already a multiple of 256, so that no pad follows: the silent tail
+      // trimmed to it where it is long enough, else grown.
+      size_t quiet = 0;
+      while (quiet < bytes.size() && (bytes[bytes.size() - 1 - quiet] == 0x08 || bytes[bytes.size() - 1 - quiet] == 0x80)) ++quiet;
+      const size_t down = bytes.size() / 256 * 256;
+      if (down > 0 && bytes.size() - down < quiet) {
+        bytes.resize(down);
+      } else {
+        bytes.resize(AlignUp(bytes.size(), 256), bytes.back());
+      }
     }
     if (at + bytes.size() > kBankRamSize) break;
     std::copy(bytes.begin(), bytes.end(), bank.ram.begin() + static_cast<std::ptrdiff_t>(at));

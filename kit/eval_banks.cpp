@@ -10,6 +10,7 @@
 #include <string>
 #include <vector>
 
+#include "adpcm/AdpcmB.h"
 #include "adpcm/Sounds.h"
 #include "kit/Banks.h"
 
@@ -17,11 +18,16 @@ using namespace testimage;
 
 namespace {
 
-// The end of a sound's audible part: trailing silence and 0x00 (a ramp of
-// +15 a sample) are not heard.
+// The end of a sound's audible part: trailing samples within +-128 (-48
+// dBFS) are not heard.
 size_t AudibleEnd(const BankBytes& ram, const ByteSpan& s) {
+  std::vector<int16_t> samples(2 * s.size());
+  DecodeAdpcmB(ram.data() + s.start, s.size(), samples.data());
   size_t end = s.end;
-  while (end > s.start + 1 && (ram[end - 1] == 0x00 || ram[end - 1] == 0x08 || ram[end - 1] == 0x80)) --end;
+  while (end > s.start + 1 && std::abs(samples[2 * (end - 1 - s.start)]) < 128 &&
+         std::abs(samples[2 * (end - 1 - s.start) + 1]) < 128) {
+    --end;
+  }
   return end;
 }
 
