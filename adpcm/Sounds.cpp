@@ -23,6 +23,11 @@ constexpr int32_t kOnset = 1 << 30;
 // The shortest sound: no real one is shorter, and a few bytes of a table
 // or a picture between two runs of fill decode to nothing that clamps.
 constexpr size_t kMinSound = 64;
+// A shorter stretch at the end of the RAM is a sound after this much fill.
+constexpr size_t kLoneFill = 1024;
+// The furthest a sound's mean level lies from zero (a DC tail of 0.117 of
+// full scale is 3,834).
+constexpr int64_t kMaxLevel = 8000;
 // Bytes judged on each side of a possible start, and the DC jump (in
 // sample units) that decoding on must show there.
 constexpr size_t kWindow = 256;
@@ -150,9 +155,12 @@ Verdict Weigh(const uint8_t* image, const Track& track, size_t t, size_t before,
   return verdict;
 }
 
+enum class Kind { kSound, kNotSound, kSilent };
+Kind Judge(const uint8_t* image, size_t start, size_t end, size_t size);
+
 // Step 4: the starts inside a stretch that nothing but the decoder's
 // evidence marks; the stretch is appended to `out` in pieces.
-void SplitTouching(const uint8_t* image, const Piece& piece, std::vector<Piece>* out) {
+void SplitTouching(const uint8_t* image, size_t size, const Piece& piece, std::vector<Piece>* out) {
   const size_t s = piece.start, e = piece.end;
   if (e - s < 2 * kMinSound) {
     out->push_back(piece);
@@ -200,6 +208,13 @@ void SplitTouching(const uint8_t* image, const Piece& piece, std::vector<Piece>*
         verdict = other;
         best = u;
       }
+    }
+    // A start ends a sound: what comes before it must be one. Code and
+    // tables clamp and unclamp all the time; no start is sought in them.
+    if (Judge(image, cur, best, size) != Kind::kSound) {
+      nextWeigh = t + 128;
+      t += 4;
+      continue;
     }
     out->push_back({cur, best, SoundEnd::kNextSound});
     cur = best;
@@ -275,29 +290,44 @@ void SplitAtPads(const uint8_t* image, const Piece& stretch, bool unit32, std::v
 
 // Step 5: whether bytes [start, end) decode like sound, and whether they
 // hold anything but silence.
-enum class Kind { kSound, kNotSound, kSilent };
 
 Kind Judge(const uint8_t* image, size_t start, size_t end, size_t size) {
   bool audible = false;
   for (size_t i = start; i < end && !audible; ++i) audible = !IsSilence(image[i]);
   if (!audible) return Kind::kSilent;
   const size_t n = end - start;
-  if (n < kMinSound && end != size) return Kind::kNotSound;
+  if (n < kMinSound) {
+    // Short: only where the end of the RAM may have cut a sound short,
+    // after a long fill (the rest of a picture or a table between short
+    // fills is not that).
+    if (end != size) return Kind::kNotSound;
+    if (start != 0) {
+      if (start < kLoneFill) return Kind::kNotSound;
+      for (size_t i = start - kLoneFill; i < start; ++i) {
+        if (image[i] != image[start - 1]) return Kind::kNotSound;
+      }
+    }
+  }
   AdpcmBDecoder d;
   int64_t sum = 0;
-  size_t clamped = 0, loud = 0;
+  size_t clamped = 0, loud = 0, positive = 0;
   for (size_t i = start; i < end; ++i) {
     for (int half = 0; half < 2; ++half) {
-      const int32_t v = d.Decode(static_cast<uint8_t>(half == 0 ? image[i] >> 4 : image[i] & 15));
+      const uint8_t code = static_cast<uint8_t>(half == 0 ? image[i] >> 4 : image[i] & 15);
+      const int32_t v = d.Decode(code);
       sum += v;
       clamped += IsClamped(v);
       loud += v >= 30000 || v <= -30000;
+      positive += (code & 8) == 0;
     }
   }
   const size_t samples = 2 * n;
   if (clamped * 100 > samples * 3) return Kind::kNotSound;
   if (loud * 100 > samples * 10) return Kind::kNotSound;
-  if (Abs(sum / static_cast<int64_t>(samples)) > 8000) return Kind::kNotSound;
+  if (Abs(sum / static_cast<int64_t>(samples)) > kMaxLevel) return Kind::kNotSound;
+  // An encoder that follows a wave writes as many rises as falls; text,
+  // tables of small numbers and most code lean one way.
+  if (n >= kMinSound && (positive * 100 > samples * 80 || positive * 100 < samples * 20)) return Kind::kNotSound;
   return Kind::kSound;
 }
 
@@ -357,7 +387,7 @@ SoundSearch FindSounds(const uint8_t* image, size_t size, const SearchOptions& o
   for (const Piece& stretch : stretches) {
     parts.clear();
     SplitAtPads(image, stretch, unit32, &parts);
-    for (const Piece& part : parts) SplitTouching(image, part, &pieces);
+    for (const Piece& part : parts) SplitTouching(image, size, part, &pieces);
   }
 
   // Step 5.
