@@ -18,8 +18,6 @@ constexpr size_t kQuietStart = 32;
 // most bytes of 0x00 the next sound may begin with.
 constexpr size_t kPadRun = 3;
 constexpr size_t kZeroStart = 2;
-constexpr size_t kOnsetBytes = 16;
-constexpr int32_t kOnset = 1 << 30;
 // The shortest sound: no real one is shorter, and a few bytes of a table
 // or a picture between two runs of fill decode to nothing that clamps.
 constexpr size_t kMinSound = 64;
@@ -33,13 +31,16 @@ constexpr int64_t kMaxLevel = 8000;
 constexpr size_t kWindow = 256;
 constexpr size_t kBefore = 1024;
 constexpr size_t kAfter = 2048;
-constexpr int64_t kJump = 2000;
+constexpr int64_t kJump = 1000;
 // The level is weighed only where the bytes on either side are this many:
 // a sound's level moves within its first few hundred bytes.
 constexpr size_t kLevelSpan = 512;
 // Where a start is found, the starts this many bytes either side of it are
 // weighed too, and the best taken.
 constexpr size_t kRefine = 32;
+// After a possible start that the evidence does not bear out, the next is
+// weighed this many bytes on.
+constexpr size_t kWeighEvery = 16;
 
 constexpr int32_t kMax = 32767, kMin = -32768;
 
@@ -176,13 +177,13 @@ void SplitTouching(const uint8_t* image, size_t size, const Piece& piece, std::v
     const size_t wb = t - cur < kBefore ? t - cur : kBefore;
     track.Ensure(t + wa);
     const int64_t meanB = track.Mean(t - wb, t), meanA = track.Mean(t, t + wa);
-    const int64_t accT = track.StateAt(t).acc;
     const int64_t jump = Abs(meanA - meanB);
     const size_t wc = wa < kWindow ? wa : kWindow;
     // Cheap signs first, from the running sums of decoding on: a jump of
     // level that decoding from reset (roughly: on, less the level at t)
     // would not make, or clamps where there were none.
-    const bool trigger = (jump >= kJump && 3 * Abs(meanA - accT - meanB) <= jump) ||
+    const bool trigger = (jump >= kJump && wb >= kLevelSpan &&
+                          3 * Abs(meanA - track.StateAt(t).acc - meanB) <= jump) ||
                          (track.Clamps(t, t + wc) >= 4 && track.Clamps(t - wb, t) == 0 && track.StateAt(t).step > 127);
     if (!trigger || t < nextWeigh) {
       t += 4;
@@ -190,7 +191,7 @@ void SplitTouching(const uint8_t* image, size_t size, const Piece& piece, std::v
     }
     Verdict verdict = Weigh(image, track, t, wb, wa, meanB);
     if (!verdict.start) {
-      nextWeigh = t + 128;
+      nextWeigh = t + kWeighEvery;
       t += 4;
       continue;
     }
@@ -225,21 +226,6 @@ void SplitTouching(const uint8_t* image, size_t size, const Piece& piece, std::v
   out->push_back({cur, e, piece.why});
 }
 
-// The loudest sample of the first bytes at `bytes` decoded from reset:
-// a sound's attack, when it starts there.
-int32_t Onset(const uint8_t* bytes, size_t size) {
-  AdpcmBDecoder d;
-  int32_t peak = 0;
-  for (size_t i = 0; i < size && i < kOnsetBytes; ++i) {
-    for (int half = 0; half < 2; ++half) {
-      const int32_t v = d.Decode(static_cast<uint8_t>(half == 0 ? bytes[i] >> 4 : bytes[i] & 15));
-      if (v > peak) peak = v;
-      if (-v > peak) peak = -v;
-    }
-  }
-  return peak;
-}
-
 // Step 3: cuts at pads inside a stretch between fills: encoded silence up
 // to a 256-byte unit, and, where the image's units are 32 bytes, a short
 // run of 0x00 up to one.
@@ -251,8 +237,7 @@ void SplitAtPads(const uint8_t* image, const Piece& stretch, bool unit32, std::v
       size_t j = i + 1;
       while (j < stretch.end && image[j] == 0x00) ++j;
       const size_t c = j / 32 * 32;
-      if (j < stretch.end && c > i && j - c <= kZeroStart && c - cur >= kMinSound &&
-          (j - i >= kPadRun || (j - i >= 1 && Onset(image + c, stretch.end - c) >= kOnset))) {
+      if (j < stretch.end && j - i >= kPadRun && c > i && j - c <= kZeroStart && c - cur >= kMinSound) {
         out->push_back({cur, c, SoundEnd::kFill});
         cur = c;
       }

@@ -63,6 +63,25 @@ Outcome Judge(const Bank& bank, size_t k, const SoundSearch& found, std::string*
 int main(int argc, char** argv) {
   const int seeds = argc > 1 ? std::atoi(argv[1]) : 40;
   const bool verbose = argc > 2;
+  const bool clean = argc > 2 && std::string(argv[2]) == "clean";
+  if (clean) {
+    // The seeds whose banks come out whole, per layout.
+    for (int l = 0; l < static_cast<int>(Layout::kCount); ++l) {
+      std::printf("%s:", LayoutName(static_cast<Layout>(l)));
+      for (int seed = 1; seed <= seeds; ++seed) {
+        const Bank bank = MakeBank(static_cast<Layout>(l), static_cast<uint64_t>(seed));
+        const SoundSearch found = FindSounds(bank.ram.data(), bank.ram.size());
+        bool all = true;
+        for (size_t k = 0; k < bank.sounds.size(); ++k) {
+          std::string detail;
+          all = all && Judge(bank, k, found, &detail) == kAlone;
+        }
+        if (all) std::printf(" %d", seed);
+      }
+      std::printf("\n");
+    }
+    return 0;
+  }
   std::printf("%-40s %6s", "layout", "sounds");
   for (int o = 0; o < kOutcomes; ++o) std::printf(" %7s", kOutcomeNames[o]);
   std::printf("\n");
