@@ -29,6 +29,7 @@
 #include <string>
 #include <vector>
 
+#include "adpcm/AdpcmB.h"
 #include "adpcm/Sounds.h"
 #include "kit/AdpcmEncoder.h"
 
@@ -316,6 +317,32 @@ inline Bank MakeBank(Layout layout, uint64_t seed) {
     at = next;
   }
   return bank;
+}
+
+// The end of a true sound's audible part: trailing samples within +-128
+// (-48 dBFS) are not heard, and a search may leave them out.
+inline size_t AudibleEnd(const BankBytes& ram, const ByteSpan& s) {
+  std::vector<int16_t> samples(2 * s.size());
+  DecodeAdpcmB(ram.data() + s.start, s.size(), samples.data());
+  size_t end = s.end;
+  auto quiet = [&](size_t i) { return samples[i] < 128 && samples[i] > -128; };
+  while (end > s.start + 1 && quiet(2 * (end - 1 - s.start)) && quiet(2 * (end - 1 - s.start) + 1)) --end;
+  return end;
+}
+
+// Whether sound `k` of `bank` is among `found` alone: a found sound starts
+// at its true start, holds all of its audible part and reaches no further
+// than the next sound's start, and no found sound starts inside it.
+inline bool FoundAlone(const Bank& bank, size_t k, const std::vector<FoundSound>& found) {
+  const ByteSpan& t = bank.sounds[k];
+  const size_t audible = AudibleEnd(bank.ram, t);
+  const size_t limit = k + 1 < bank.sounds.size() ? bank.sounds[k + 1].start : bank.ram.size();
+  bool exact = false;
+  for (const FoundSound& f : found) {
+    if (f.span.start > t.start && f.span.start < audible) return false;
+    exact = exact || (f.span.start == t.start && f.span.end >= audible && f.span.end <= limit);
+  }
+  return exact;
 }
 
 // ---------------------------------------------------------------- no sound

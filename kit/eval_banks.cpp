@@ -18,19 +18,6 @@ using namespace testimage;
 
 namespace {
 
-// The end of a sound's audible part: trailing samples within +-128 (-48
-// dBFS) are not heard.
-size_t AudibleEnd(const BankBytes& ram, const ByteSpan& s) {
-  std::vector<int16_t> samples(2 * s.size());
-  DecodeAdpcmB(ram.data() + s.start, s.size(), samples.data());
-  size_t end = s.end;
-  while (end > s.start + 1 && std::abs(samples[2 * (end - 1 - s.start)]) < 128 &&
-         std::abs(samples[2 * (end - 1 - s.start) + 1]) < 128) {
-    --end;
-  }
-  return end;
-}
-
 enum Outcome { kAlone, kSplit, kMerged, kStartError, kMissed, kOutcomes };
 const char* const kOutcomeNames[] = {"alone", "split", "merged", "start", "missed"};
 

@@ -75,11 +75,12 @@ TEST_F(WavRun, ListWritesNothing) {
 }
 
 TEST_F(WavRun, RatePrefixAndGapLengthAreTheUsers) {
-  // Two sounds 40 fill bytes apart (the first 10 fill bytes are too few to
-  // be a gap): one sound with --min-gap 41.
-  Bytes image(200, 0x00);
-  for (size_t i = 10; i < 60; ++i) image[i] = 0x18;
-  for (size_t i = 100; i < 150; ++i) image[i] = 0x81;
+  // Two sounds 40 fill bytes apart (the first 12 fill bytes are too few to
+  // be a gap and join the first sound): one sound with --min-gap 41.
+  const std::vector<testimage::PlacedSound> placed = testimage::SampleSounds();
+  Bytes image(500, 0x00);
+  std::copy(placed[0].bytes.begin(), placed[0].bytes.begin() + 200, image.begin() + 12);
+  std::copy(placed[1].bytes.begin(), placed[1].bytes.begin() + 200, image.begin() + 252);
   testutil::WriteFile(dir.File("voice.bin"), image);
   const struct {
     std::vector<std::string> args;
@@ -88,11 +89,11 @@ TEST_F(WavRun, RatePrefixAndGapLengthAreTheUsers) {
     uint32_t rate;
   } cases[] = {
       {{"-r", "8000", "voice.bin"},
-       kHeading + "    1  0x00000   0x0003C         60     0.015      -24.7  voice.bin-01.wav\n" +
-           "    2  0x00064   0x00096         50     0.013      -26.2  voice.bin-02.wav\n",
+       kHeading + "    1  0x00000   0x000D4        212     0.053       -8.4  voice.bin-01.wav\n" +
+           "    2  0x000FC   0x001C4        200     0.050      -10.3  voice.bin-02.wav\n",
        {"voice.bin-01.wav", "voice.bin-02.wav"}, 8000},
       {{"--delta-n", "0x49BA", "-o", "out/v", "--min-gap=41", "voice.bin"},
-       kHeading + "    1  0x00000   0x00096        150     0.019      -16.9  out/v-01.wav\n",
+       kHeading + "    1  0x00000   0x001C4        452     0.057       -7.1  out/v-01.wav\n",
        {"out/v-01.wav"}, 15974},
   };
   ASSERT_TRUE(testutil::MakeDir(dir.File("out")));
