@@ -26,6 +26,9 @@ constexpr size_t kLoneFill = 1024;
 // The furthest a sound's mean level lies from zero (a DC tail of 0.117 of
 // full scale is 3,834).
 constexpr int64_t kMaxLevel = 8000;
+// The most samples at the clamps, in percent: a sound mastered hot clips
+// about 1 % of its samples.
+constexpr size_t kMaxClampPercent = 3;
 // Bytes judged on each side of a possible start, and the DC jump (in
 // sample units) that decoding on must show there.
 constexpr size_t kWindow = 256;
@@ -185,7 +188,11 @@ void SplitTouching(const uint8_t* image, size_t size, const Piece& piece, std::v
     const bool trigger = (jump >= kJump && wb >= kLevelSpan &&
                           3 * Abs(meanA - track.StateAt(t).acc - meanB) <= jump) ||
                          (track.Clamps(t, t + wc) >= 4 && track.Clamps(t - wb, t) == 0 && track.StateAt(t).step > 127);
-    if (!trigger || t < nextWeigh) {
+    // No start is sought after what does not decode like sound (step 5's
+    // clamp test, from the running counts): code and tables clamp and
+    // unclamp all the time.
+    const bool soundBefore = track.Clamps(cur, t) * 100 <= 2 * (t - cur) * kMaxClampPercent;
+    if (!trigger || !soundBefore || t < nextWeigh) {
       t += 4;
       continue;
     }
@@ -210,8 +217,7 @@ void SplitTouching(const uint8_t* image, size_t size, const Piece& piece, std::v
         best = u;
       }
     }
-    // A start ends a sound: what comes before it must be one. Code and
-    // tables clamp and unclamp all the time; no start is sought in them.
+    // A start ends a sound: what comes before it must be one.
     if (Judge(image, cur, best, size) != Kind::kSound) {
       nextWeigh = t + 128;
       t += 4;
@@ -307,7 +313,7 @@ Kind Judge(const uint8_t* image, size_t start, size_t end, size_t size) {
     }
   }
   const size_t samples = 2 * n;
-  if (clamped * 100 > samples * 3) return Kind::kNotSound;
+  if (clamped * 100 > samples * kMaxClampPercent) return Kind::kNotSound;
   if (loud * 100 > samples * 10) return Kind::kNotSound;
   if (Abs(sum / static_cast<int64_t>(samples)) > kMaxLevel) return Kind::kNotSound;
   // An encoder that follows a wave writes as many rises as falls; text,
