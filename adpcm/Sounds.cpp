@@ -1,5 +1,7 @@
 #include "adpcm/Sounds.h"
 
+#include <cstring>
+
 #include "adpcm/AdpcmB.h"
 
 namespace {
@@ -58,23 +60,77 @@ bool IsSilence(uint8_t b) {
 bool IsClamped(int32_t v) { return v >= kMax || v <= kMin; }
 int64_t Abs(int64_t v) { return v < 0 ? -v : v; }
 
+// The end of the run of bytes equal to image[i], eight at a time where the
+// run is long.
+size_t RunEnd(const uint8_t* image, size_t i, size_t size) {
+  const uint8_t v = image[i];
+  size_t j = i + 1;
+  if (j + 8 <= size && std::memcmp(image + i, image + j, 8) == 0) {
+    uint64_t pattern;
+    std::memset(&pattern, v, sizeof pattern);
+    for (; j + 8 <= size; j += 8) {
+      uint64_t word;
+      std::memcpy(&word, image + j, sizeof word);
+      if (word != pattern) break;
+    }
+  }
+  while (j < size && image[j] == v) ++j;
+  return j;
+}
+
+// What step 5 makes of a stretch.
+enum class Kind { kUnknown, kSound, kNotSound, kSilent };
+
 // A stretch of the image and what ends it.
 struct Piece {
   size_t start, end;
   SoundEnd why;
+  Kind kind = Kind::kUnknown;
 };
+
+// What step 5 weighs, counted over the samples of a stretch decoded from
+// reset.
+struct Counts {
+  int64_t sum = 0;
+  size_t clamped = 0, loud = 0, positive = 0;
+};
+
+bool IsLoud(int32_t v) { return v >= 30000 || v <= -30000; }
 
 // The decoder played on over one stretch from its latest start, kept as
 // running sums per byte so that any window's mean and clamp count cost
 // nothing; decoded lazily, and again from a new start when one is found.
+// Its per-byte arrays, kept from one stretch to the next: they only grow.
+struct TrackBuffers {
+  std::vector<int64_t> sum;
+  std::vector<uint32_t> clamps, loud, positive;
+  std::vector<int32_t> acc, step;
+};
+
 class Track {
  public:
-  Track(const uint8_t* image, size_t start, size_t end) : image_(image), base_(start) {
+  Track(const uint8_t* image, size_t start, size_t end, TrackBuffers& buffers)
+      : image_(image),
+        base_(start),
+        sum_(buffers.sum),
+        clamps_(buffers.clamps),
+        loud_(buffers.loud),
+        positive_(buffers.positive),
+        acc_(buffers.acc),
+        step_(buffers.step) {
     const size_t n = end - start + 1;
-    sum_.assign(n, 0);
-    clamps_.assign(n, 0);
-    acc_.assign(n, 0);
-    step_.assign(n, 127);
+    if (sum_.size() < n) {
+      sum_.resize(n);
+      clamps_.resize(n);
+      loud_.resize(n);
+      positive_.resize(n);
+      acc_.resize(n);
+      step_.resize(n);
+    }
+    sum_[0] = 0;
+    clamps_[0] = loud_[0] = positive_[0] = 0;
+    acc_[0] = 0;
+    step_[0] = 127;
   }
   // Decodes from reset again from byte `at` on.
   void Restart(size_t at) {
@@ -90,6 +146,8 @@ class Track {
       const int32_t c = decoder_.Decode(static_cast<uint8_t>(b & 15));
       sum_[frontier_ + 1] = sum_[frontier_] + a + c;
       clamps_[frontier_ + 1] = clamps_[frontier_] + IsClamped(a) + IsClamped(c);
+      loud_[frontier_ + 1] = loud_[frontier_] + IsLoud(a) + IsLoud(c);
+      positive_[frontier_ + 1] = positive_[frontier_] + ((b & 0x80) == 0) + ((b & 0x08) == 0);
       acc_[frontier_ + 1] = decoder_.acc;
       step_[frontier_ + 1] = decoder_.step;
     }
@@ -99,6 +157,15 @@ class Track {
     return (sum_[to - base_] - sum_[from - base_]) / static_cast<int64_t>(2 * (to - from));
   }
   uint32_t Clamps(size_t from, size_t to) const { return clamps_[to - base_] - clamps_[from - base_]; }
+  // Step 5's counts over [from, to), which must lie after the latest start.
+  Counts CountsOf(size_t from, size_t to) const {
+    Counts c;
+    c.sum = sum_[to - base_] - sum_[from - base_];
+    c.clamped = clamps_[to - base_] - clamps_[from - base_];
+    c.loud = loud_[to - base_] - loud_[from - base_];
+    c.positive = positive_[to - base_] - positive_[from - base_];
+    return c;
+  }
   AdpcmBDecoder StateAt(size_t at) const {
     AdpcmBDecoder d;
     d.acc = acc_[at - base_];
@@ -111,22 +178,38 @@ class Track {
   size_t base_;
   size_t frontier_ = 0;
   AdpcmBDecoder decoder_;
-  std::vector<int64_t> sum_;
-  std::vector<uint32_t> clamps_;
-  std::vector<int32_t> acc_, step_;
+  std::vector<int64_t>& sum_;
+  std::vector<uint32_t>& clamps_;
+  std::vector<uint32_t>& loud_;
+  std::vector<uint32_t>& positive_;
+  std::vector<int32_t>& acc_;
+  std::vector<int32_t>& step_;
 };
 
 // Decodes `size` bytes with `decoder`, summing the samples and counting
-// the clamped ones.
-void Play(AdpcmBDecoder decoder, const uint8_t* bytes, size_t size, int64_t* sum, uint32_t* clamps) {
-  *sum = 0;
-  *clamps = 0;
+// the clamped ones, over the first `near` bytes and over all.
+struct Played {
+  int64_t sum = 0, nearSum = 0;
+  uint32_t clamps = 0, nearClamps = 0;
+};
+
+Played Play(AdpcmBDecoder decoder, const uint8_t* bytes, size_t near, size_t size) {
+  Played p;
   for (size_t i = 0; i < size; ++i) {
+    if (i == near) {
+      p.nearSum = p.sum;
+      p.nearClamps = p.clamps;
+    }
     const int32_t a = decoder.Decode(static_cast<uint8_t>(bytes[i] >> 4));
     const int32_t c = decoder.Decode(static_cast<uint8_t>(bytes[i] & 15));
-    *sum += a + c;
-    *clamps += IsClamped(a) + IsClamped(c);
+    p.sum += a + c;
+    p.clamps += IsClamped(a) + IsClamped(c);
   }
+  if (near >= size) {
+    p.nearSum = p.sum;
+    p.nearClamps = p.clamps;
+  }
+  return p;
 }
 
 // How much better decoding from reset at `t` explains the `window` bytes
@@ -142,13 +225,10 @@ struct Verdict {
 
 Verdict Weigh(const uint8_t* image, const Track& track, size_t t, size_t before, size_t window, int64_t meanBefore) {
   const size_t near = window < kWindow ? window : kWindow;
-  int64_t sumR, sumO, nearSumR, nearSumO;
-  uint32_t clampR, clampO, nearR, nearO;
-  Play(AdpcmBDecoder(), image + t, near, &nearSumR, &nearR);
-  Play(track.StateAt(t), image + t, near, &nearSumO, &nearO);
-  Play(AdpcmBDecoder(), image + t, window, &sumR, &clampR);
-  Play(track.StateAt(t), image + t, window, &sumO, &clampO);
-  const int64_t meanR = sumR / static_cast<int64_t>(2 * window), meanO = sumO / static_cast<int64_t>(2 * window);
+  const Played r = Play(AdpcmBDecoder(), image + t, near, window);
+  const Played o = Play(track.StateAt(t), image + t, near, window);
+  const uint32_t clampR = r.clamps, clampO = o.clamps, nearR = r.nearClamps, nearO = o.nearClamps;
+  const int64_t meanR = r.sum / static_cast<int64_t>(2 * window), meanO = o.sum / static_cast<int64_t>(2 * window);
   const int64_t jumpR = Abs(meanR - meanBefore), jumpO = Abs(meanO - meanBefore);
   const uint32_t samples = static_cast<uint32_t>(2 * near);
   const bool clamps = nearO >= 16 && nearO * 100 >= samples * 3 && nearR * 100 <= samples;
@@ -159,18 +239,17 @@ Verdict Weigh(const uint8_t* image, const Track& track, size_t t, size_t before,
   return verdict;
 }
 
-enum class Kind { kSound, kNotSound, kSilent };
-Kind Judge(const uint8_t* image, size_t start, size_t end, size_t size);
+Kind Judge(const uint8_t* image, size_t start, size_t end, size_t size, const Counts* known);
 
 // Step 4: the starts inside a stretch that nothing but the decoder's
 // evidence marks; the stretch is appended to `out` in pieces.
-void SplitTouching(const uint8_t* image, size_t size, const Piece& piece, std::vector<Piece>* out) {
+void SplitTouching(const uint8_t* image, size_t size, const Piece& piece, TrackBuffers& buffers, std::vector<Piece>* out) {
   const size_t s = piece.start, e = piece.end;
   if (e - s < 2 * kMinSound) {
     out->push_back(piece);
     return;
   }
-  Track track(image, s, e);
+  Track track(image, s, e, buffers);
   size_t cur = s;
   size_t nextWeigh = 0;
   auto first = [](size_t from) { return (from + kMinSound + 3) / 4 * 4; };
@@ -218,18 +297,22 @@ void SplitTouching(const uint8_t* image, size_t size, const Piece& piece, std::v
       }
     }
     // A start ends a sound: what comes before it must be one.
-    if (Judge(image, cur, best, size) != Kind::kSound) {
+    const Counts before = track.CountsOf(cur, best);
+    const Kind kind = Judge(image, cur, best, size, &before);
+    if (kind != Kind::kSound) {
       nextWeigh = t + 128;
       t += 4;
       continue;
     }
-    out->push_back({cur, best, SoundEnd::kNextSound});
+    out->push_back({cur, best, SoundEnd::kNextSound, kind});
     cur = best;
     track.Restart(cur);
     t = first(cur);
     nextWeigh = 0;
   }
-  out->push_back({cur, e, piece.why});
+  track.Ensure(e);
+  const Counts rest = track.CountsOf(cur, e);
+  out->push_back({cur, e, piece.why, Judge(image, cur, e, size, &rest)});
 }
 
 // Step 3: cuts at pads inside a stretch between fills: encoded silence up
@@ -280,9 +363,9 @@ void SplitAtPads(const uint8_t* image, const Piece& stretch, bool unit32, std::v
 }
 
 // Step 5: whether bytes [start, end) decode like sound, and whether they
-// hold anything but silence.
-
-Kind Judge(const uint8_t* image, size_t start, size_t end, size_t size) {
+// hold anything but silence; `known` holds the counts where the search has
+// them already.
+Kind Judge(const uint8_t* image, size_t start, size_t end, size_t size, const Counts* known) {
   bool audible = false;
   for (size_t i = start; i < end && !audible; ++i) audible = !IsSilence(image[i]);
   if (!audible) return Kind::kSilent;
@@ -299,19 +382,22 @@ Kind Judge(const uint8_t* image, size_t start, size_t end, size_t size) {
       }
     }
   }
-  AdpcmBDecoder d;
-  int64_t sum = 0;
-  size_t clamped = 0, loud = 0, positive = 0;
-  for (size_t i = start; i < end; ++i) {
-    for (int half = 0; half < 2; ++half) {
-      const uint8_t code = static_cast<uint8_t>(half == 0 ? image[i] >> 4 : image[i] & 15);
-      const int32_t v = d.Decode(code);
-      sum += v;
-      clamped += IsClamped(v);
-      loud += v >= 30000 || v <= -30000;
-      positive += (code & 8) == 0;
+  Counts counts;
+  if (known != nullptr) {
+    counts = *known;
+  } else {
+    AdpcmBDecoder d;
+    for (size_t i = start; i < end; ++i) {
+      const int32_t a = d.Decode(static_cast<uint8_t>(image[i] >> 4));
+      const int32_t c = d.Decode(static_cast<uint8_t>(image[i] & 15));
+      counts.sum += a + c;
+      counts.clamped += IsClamped(a) + IsClamped(c);
+      counts.loud += IsLoud(a) + IsLoud(c);
+      counts.positive += ((image[i] & 0x80) == 0) + ((image[i] & 0x08) == 0);
     }
   }
+  const int64_t sum = counts.sum;
+  const size_t clamped = counts.clamped, loud = counts.loud, positive = counts.positive;
   const size_t samples = 2 * n;
   if (clamped * 100 > samples * kMaxClampPercent) return Kind::kNotSound;
   if (loud * 100 > samples * 10) return Kind::kNotSound;
@@ -341,8 +427,7 @@ SoundSearch FindSounds(const uint8_t* image, size_t size, const SearchOptions& o
   // Step 1: the fills.
   std::vector<ByteSpan> fills;
   for (size_t i = 0; i < size;) {
-    size_t j = i + 1;
-    while (j < size && image[j] == image[i]) ++j;
+    size_t j = RunEnd(image, i, size);
     const uint8_t v = image[i];
     if (!IsSilence(v) && j - i >= (v == 0x00 || v == 0xFF ? fillRun : otherRun)) fills.push_back({i, j});
     i = j;
@@ -375,16 +460,17 @@ SoundSearch FindSounds(const uint8_t* image, size_t size, const SearchOptions& o
   }
   if (from < size) stretches.push_back({from, size, SoundEnd::kEndOfRam});
   std::vector<Piece> parts;
+  TrackBuffers buffers;
   for (const Piece& stretch : stretches) {
     parts.clear();
     SplitAtPads(image, stretch, unit32, &parts);
-    for (const Piece& part : parts) SplitTouching(image, size, part, &pieces);
+    for (const Piece& part : parts) SplitTouching(image, size, part, buffers, &pieces);
   }
 
   // Step 5.
   SoundSearch result;
   for (const Piece& p : pieces) {
-    const Kind kind = Judge(image, p.start, p.end, size);
+    const Kind kind = p.kind != Kind::kUnknown ? p.kind : Judge(image, p.start, p.end, size, nullptr);
     if (kind == Kind::kSound) {
       result.sounds.push_back({{p.start, p.end}, p.why});
     } else if (kind == Kind::kNotSound) {
