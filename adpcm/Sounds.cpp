@@ -43,6 +43,7 @@ constexpr size_t kLevelSpan = 512;
 // Where a start is found, the starts this many bytes either side of it are
 // weighed too, and the best taken.
 constexpr size_t kRefine = 32;
+constexpr size_t kRefineBack = 128;
 // After a possible start that the evidence does not bear out, the next is
 // weighed this many bytes on.
 constexpr size_t kWeighEvery = 16;
@@ -284,7 +285,7 @@ void SplitTouching(const uint8_t* image, size_t size, const Piece& piece, TrackB
     // The evidence shows a little either side of the start too: take the
     // best unit nearby.
     size_t best = t;
-    const size_t from = t >= first(cur) + kRefine ? t - kRefine : first(cur);
+    const size_t from = t >= first(cur) + kRefineBack ? t - kRefineBack : first(cur);
     for (size_t u = from; u <= t + kRefine && u + kMinSound <= e; u += 4) {
       if (u == t) continue;
       const size_t ua = e - u < kAfter ? e - u : kAfter;

@@ -1,7 +1,8 @@
 // Where the sounds lie in an ADPCM-B sample RAM image, found without the
 // start and stop addresses the program set at run time (they are not in the
 // RAM). No I/O: bytes in, spans out, in one pass over the image and a
-// bounded amount of extra decoding (linear in the image size).
+// bounded amount of extra decoding for each possible start (linear in the
+// image size).
 //
 // The rule, in the order it is applied:
 //
@@ -9,46 +10,57 @@
 //    (SearchOptions::fillRun) bytes of 0x00 or 0xFF, or max(fillRun, 32) of
 //    any other value. Inside a sound 0x00 and 0xFF come in short runs only
 //    (they decode to a ramp and to full-scale steps), and no encoder writes
-//    long runs of any one other value. 0x08 and 0x80 are the exception:
-//    they are encoded silence (codes 0 and 8, +-15 at the smallest step),
-//    which sounds hold in their tails and pauses, so they are never fill.
+//    long runs of any one other value, except encoded silence: two codes of
+//    one magnitude 0 to 3 and opposite signs at the smallest step (0x08 and
+//    0x80, what an encoder that truncates writes for zeros; 0x19 and 0x91,
+//    where one that rounds settles; 0x2A, 0xA2, 0x3B, 0xB3). Sounds hold
+//    silence in their tails and pauses, so it is never fill.
 //
 // 2. Sounds start on multiples of 4 (the chip's address unit is 4 or 32
 //    bytes, 256 on the YM2610), always from the decoder's reset state. Where
 //    fill ends off the unit, the sound's first bytes equal the fill value and
 //    the start is rounded down into the fill: to 32 bytes when every other
-//    start after fill in the image lies on 32, else to 4.
+//    start after fill in the image (two or more) lies on 32, else to 4.
 //
-// 3. Silence. Between two fills, a run of 8 or more bytes of encoded
-//    silence that ends on a multiple of 256 followed by a byte that is not
-//    silence is where a sound padded with silence ends and the next begins.
-//    A run of 4,096 or more silence bytes is a gap by itself. Shorter
-//    pauses, or ones that end off the 256-byte unit, stay inside their
-//    sound: after silence the decoder is back in its reset state, so
-//    playing on through them changes no sample.
+// 3. Pads. Between two fills, 8 or more bytes of silence up to a multiple
+//    of 256 part two sounds there (the next may begin with up to 4 silent
+//    bytes of its own, or up to 32 that differ from the pad's value); 4,096
+//    or more bytes of silence are a gap wherever they end. In an image whose
+//    starts lie on 32 (step 2), a run of 3 to 15 bytes of 0x00 that crosses
+//    a multiple of 32 parts two sounds there. Shorter pauses, and pauses
+//    that end off the unit, stay inside their sound: after silence the
+//    decoder is back in its reset state, so playing on changes no sample.
 //
-// 4. A sound's start where nothing parts it from the one before. At a
-//    4-byte unit t the decoder that played on from the earlier start is set
-//    beside one reset at t: t is a start when, over the bytes that follow,
-//    decoding on hits the clamps while decoding from reset stays in range,
-//    or decoding on jumps to the DC level it had at t while decoding from
-//    reset keeps the level the sound before it had. A short run of 0x00
-//    (the pad of 32-byte units) that ends on a multiple of 32 in an image
-//    whose starts lie on 32 is a start too.
+// 4. A start where nothing parts two sounds. At a 4-byte unit t the
+//    decoder that played on from the latest start is set beside one reset
+//    at t: t is a start when, over the 256 bytes after it, decoding on puts
+//    3 % or more of its samples at the clamps and decoding from reset 1 % or
+//    fewer, or when, with 512 bytes or more on either side, decoding on
+//    moves the mean level of the 2 KiB after t by 1,000 or more from that of
+//    the 1 KiB before while decoding from reset moves it a quarter as much.
+//    Among the units 128 bytes before to 32 after the first that qualifies,
+//    the one decoding from reset explains best is taken. What lies before a
+//    start must itself pass step 5.
 //
-// 5. The test that a stretch decodes like sound at all. Decoded from reset,
-//    code, text, tables and pictures climb to the clamps and stay there, or
-//    swing at full scale: a stretch is sound only when few of its samples
-//    sit at the clamps or near full scale, its level does not drift far
-//    from zero, and it is 64 bytes or longer (shorter ones only where they
-//    run into the end of the RAM, which may have cut them). Stretches that
-//    fail are left out as not sound.
+// 5. Sound at all. Decoded from reset, code, text, tables and pictures
+//    climb to the clamps and stay there, or swing at full scale: a stretch
+//    is sound only when at most 3 % of its samples sit at the clamps and 10 %
+//    beyond 30,000, its mean level lies within 8,000 of zero (a DC tail of
+//    0.117 of full scale is 3,834), 20 % to 80 % of its codes rise (an
+//    encoder following a wave writes about as many rises as falls), and it
+//    is 64 bytes or longer; a shorter one only where it runs into the end of
+//    the RAM after 1 KiB of fill, which may have cut it short. Stretches
+//    that fail are left out as not sound; stretches of silence alone are
+//    neither sound nor left out.
 //
-// Where it can still be wrong: two sounds that touch, the first ending in
-// silence or near zero, off the units above, come out as one; a sound whose
+// Where it can still be wrong: two sounds that touch, the first ending
+// near zero (a level under about 1,000, or silence off the units above),
+// come out as one; so do sounds parted by 0 to 2 bytes of 0x00 on 32-byte
+// units. A real run of 3 or more 0x00 inside a sound that crosses a
+// multiple of 32, in an image on 32-byte units, parts it. A sound whose
 // first bytes equal the fill before it, or are silence, may start a unit
-// late; a sound's last bytes equal to the fill after it are taken for fill
-// (they decode to a ramp of +-15 a sample, inaudible).
+// late. A sound's last bytes equal to the fill after it are taken for fill
+// (a ramp of +15 a sample, inaudible).
 #ifndef ADPCM_SOUNDS_H_
 #define ADPCM_SOUNDS_H_
 
