@@ -31,6 +31,8 @@ constexpr int64_t kMaxLevel = 8000;
 // The most samples at the clamps, in percent: a sound mastered hot clips
 // about 1 % of its samples.
 constexpr size_t kMaxClampPercent = 3;
+// The most bytes in runs of 4 or more of one value but silence, in percent.
+constexpr size_t kMaxRepeatedPercent = 10;
 // Bytes judged on each side of a possible start, and the DC jump (in
 // sample units) that decoding on must show there.
 constexpr size_t kWindow = 256;
@@ -406,6 +408,16 @@ Kind Judge(const uint8_t* image, size_t start, size_t end, size_t size, const Co
   // An encoder that follows a wave writes as many rises as falls; text,
   // tables of small numbers and most code lean one way.
   if (n >= kMinSound && (positive * 100 > samples * 80 || positive * 100 < samples * 20)) return Kind::kNotSound;
+  // Pictures and tables repeat bytes; a sound's noise floor keeps its codes
+  // changing, but in silence.
+  size_t repeated = 0;
+  for (size_t i = start; i < end;) {
+    size_t j = i + 1;
+    while (j < end && image[j] == image[i]) ++j;
+    if (j - i >= 4 && !IsSilence(image[i])) repeated += j - i;
+    i = j;
+  }
+  if (repeated * 100 > n * kMaxRepeatedPercent) return Kind::kNotSound;
   return Kind::kSound;
 }
 

@@ -26,8 +26,8 @@
 //    of 256 part two sounds there (the next may begin with up to 4 silent
 //    bytes of its own, or up to 32 that differ from the pad's value); 4,096
 //    or more bytes of silence are a gap wherever they end. In an image whose
-//    starts lie on 32 (step 2), a run of 3 to 15 bytes of 0x00 that crosses
-//    a multiple of 32 parts two sounds there. Shorter pauses, and pauses
+//    starts lie on 32 (step 2), a run of 3 to 15 bytes of 0x00 that ends on
+//    a multiple of 32, or 1 or 2 bytes past one, parts two sounds there. Shorter pauses, and pauses
 //    that end off the unit, stay inside their sound: after silence the
 //    decoder is back in its reset state, so playing on changes no sample.
 //
@@ -47,8 +47,10 @@
 //    is sound only when at most 3 % of its samples sit at the clamps and 10 %
 //    beyond 30,000, its mean level lies within 8,000 of zero (a DC tail of
 //    0.117 of full scale is 3,834), 20 % to 80 % of its codes rise (an
-//    encoder following a wave writes about as many rises as falls), and it
-//    is 64 bytes or longer; a shorter one only where it runs into the end of
+//    encoder following a wave writes about as many rises as falls), at most
+//    20 % of its bytes lie in runs of 4 or more of one value but silence
+//    (pictures and tables repeat bytes, a sound's noise floor keeps its
+//    codes changing), and it is 64 bytes or longer; a shorter one only where it runs into the end of
 //    the RAM after 1 KiB of fill, which may have cut it short. Stretches
 //    that fail are left out as not sound; stretches of silence alone are
 //    neither sound nor left out.
@@ -56,7 +58,7 @@
 // Where it can still be wrong: two sounds that touch, the first ending
 // near zero (a level under about 1,000, or silence off the units above),
 // come out as one; so do sounds parted by 0 to 2 bytes of 0x00 on 32-byte
-// units. A real run of 3 or more 0x00 inside a sound that crosses a
+// units. A real run of 3 or more 0x00 inside a sound that ends at a
 // multiple of 32, in an image on 32-byte units, parts it. A sound whose
 // first bytes equal the fill before it, or are silence, may start a unit
 // late. A sound's last bytes equal to the fill after it are taken for fill

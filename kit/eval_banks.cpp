@@ -1,12 +1,15 @@
-// eval_banks [SEEDS]: how the search for sounds does on many banks of every
-// layout and many pieces with no sound, made by the kit from seeds 1 to
-// SEEDS (default 40). Per layout: the sounds found alone from their exact
+// eval_banks [SEEDS [v | clean]]: how the search for sounds does on many
+// banks of every layout and many pieces with no sound, made by the kit from
+// seeds 1 to SEEDS (default 40), or FIRST-LAST. `v` lists every sound that
+// did not come out alone and every false sound; `clean` lists the seeds
+// whose banks came out whole. Per layout: the sounds found alone from their exact
 // start with nothing audible lost, and those split, merged with a
 // neighbour, started at a wrong address or missed; per kind of piece with
 // no sound, the sounds reported in it. Not a test: a measure to weigh a
 // change of the rule by.
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <string>
 #include <vector>
 
@@ -48,14 +51,24 @@ Outcome Judge(const Bank& bank, size_t k, const SoundSearch& found, std::string*
 }  // namespace
 
 int main(int argc, char** argv) {
-  const int seeds = argc > 1 ? std::atoi(argv[1]) : 40;
+  // SEEDS is a count from 1, or a range FIRST-LAST.
+  int first = 1, seeds = 40;
+  if (argc > 1) {
+    const char* dash = std::strchr(argv[1], '-');
+    if (dash != nullptr) {
+      first = std::atoi(argv[1]);
+      seeds = std::atoi(dash + 1);
+    } else {
+      seeds = std::atoi(argv[1]);
+    }
+  }
   const bool verbose = argc > 2;
   const bool clean = argc > 2 && std::string(argv[2]) == "clean";
   if (clean) {
     // The seeds whose banks come out whole, per layout.
     for (int l = 0; l < static_cast<int>(Layout::kCount); ++l) {
       std::printf("%s:", LayoutName(static_cast<Layout>(l)));
-      for (int seed = 1; seed <= seeds; ++seed) {
+      for (int seed = first; seed <= seeds; ++seed) {
         const Bank bank = MakeBank(static_cast<Layout>(l), static_cast<uint64_t>(seed));
         const SoundSearch found = FindSounds(bank.ram.data(), bank.ram.size());
         bool all = true;
@@ -76,7 +89,7 @@ int main(int argc, char** argv) {
   int kindFails[static_cast<int>(SoundKind::kCount)] = {0}, kindCount[static_cast<int>(SoundKind::kCount)] = {0};
   for (int l = 0; l < static_cast<int>(Layout::kCount); ++l) {
     int counts[kOutcomes] = {0}, n = 0;
-    for (int seed = 1; seed <= seeds; ++seed) {
+    for (int seed = first; seed <= seeds; ++seed) {
       const Bank bank = MakeBank(static_cast<Layout>(l), static_cast<uint64_t>(seed));
       const SoundSearch found = FindSounds(bank.ram.data(), bank.ram.size());
       for (size_t k = 0; k < bank.sounds.size(); ++k) {
@@ -114,7 +127,7 @@ int main(int argc, char** argv) {
   for (int j = 0; j < static_cast<int>(Junk::kCount); ++j) {
     int pieces = 0, falseSounds = 0;
     size_t out = 0;
-    for (int seed = 1; seed <= seeds; ++seed) {
+    for (int seed = first; seed <= seeds; ++seed) {
       for (size_t size : sizes) {
         const BankBytes piece = MakeJunk(static_cast<Junk>(j), size, static_cast<uint64_t>(seed) * 8 + size % 7);
         const SoundSearch found = FindSounds(piece.data(), piece.size());
