@@ -32,7 +32,8 @@ constexpr int64_t kMaxLevel = 8000;
 // about 1 % of its samples.
 constexpr size_t kMaxClampPercent = 3;
 // The most bytes in runs of 4 or more of one value but silence, in percent.
-constexpr size_t kMaxRepeatedPercent = 10;
+constexpr size_t kMaxRepeatedPercent = 20;
+constexpr size_t kRepeatRun = 6;
 // Bytes judged on each side of a possible start, and the DC jump (in
 // sample units) that decoding on must show there.
 constexpr size_t kWindow = 256;
@@ -82,7 +83,7 @@ size_t RunEnd(const uint8_t* image, size_t i, size_t size) {
 }
 
 // What step 5 makes of a stretch.
-enum class Kind { kUnknown, kSound, kNotSound, kSilent };
+enum class Kind { kUnknown, kSound, kShortAtEnd, kNotSound, kSilent };
 
 // A stretch of the image and what ends it.
 struct Piece {
@@ -377,12 +378,9 @@ Kind Judge(const uint8_t* image, size_t start, size_t end, size_t size, const Co
     // Short: only where the end of the RAM may have cut a sound short,
     // after a long fill (the rest of a picture or a table between short
     // fills is not that).
-    if (end != size) return Kind::kNotSound;
-    if (start != 0) {
-      if (start < kLoneFill) return Kind::kNotSound;
-      for (size_t i = start - kLoneFill; i < start; ++i) {
-        if (image[i] != image[start - 1]) return Kind::kNotSound;
-      }
+    if (end != size || start < kLoneFill) return Kind::kNotSound;
+    for (size_t i = start - kLoneFill; i < start; ++i) {
+      if (image[i] != image[start - 1]) return Kind::kNotSound;
     }
   }
   Counts counts;
@@ -414,11 +412,11 @@ Kind Judge(const uint8_t* image, size_t start, size_t end, size_t size, const Co
   for (size_t i = start; i < end;) {
     size_t j = i + 1;
     while (j < end && image[j] == image[i]) ++j;
-    if (j - i >= 4 && !IsSilence(image[i])) repeated += j - i;
+    if (j - i >= kRepeatRun && !IsSilence(image[i])) repeated += j - i;
     i = j;
   }
   if (repeated * 100 > n * kMaxRepeatedPercent) return Kind::kNotSound;
-  return Kind::kSound;
+  return n < kMinSound ? Kind::kShortAtEnd : Kind::kSound;
 }
 
 }  // namespace
@@ -484,9 +482,11 @@ SoundSearch FindSounds(const uint8_t* image, size_t size, const SearchOptions& o
   SoundSearch result;
   for (const Piece& p : pieces) {
     const Kind kind = p.kind != Kind::kUnknown ? p.kind : Judge(image, p.start, p.end, size, nullptr);
-    if (kind == Kind::kSound) {
+    // A short stretch at the end of the RAM is the start of a sound the
+    // end cut, in a bank of sounds; alone, it is not sound.
+    if (kind == Kind::kSound || (kind == Kind::kShortAtEnd && !result.sounds.empty())) {
       result.sounds.push_back({{p.start, p.end}, p.why});
-    } else if (kind == Kind::kNotSound) {
+    } else if (kind != Kind::kSilent) {
       if (!result.notSound.empty() && result.notSound.back().end == p.start) {
         result.notSound.back().end = p.end;
       } else {
