@@ -21,20 +21,26 @@ using namespace testimage;
 
 namespace {
 
-enum Outcome { kAlone, kSplit, kMerged, kStartError, kMissed, kOutcomes };
-const char* const kOutcomeNames[] = {"alone", "split", "merged", "start", "missed"};
+// kTail: alone from the true start, but the sound's last bytes (13 at
+// most) equal the fill after it and went with the fill.
+enum Outcome { kAlone, kTail, kSplit, kMerged, kStartError, kMissed, kOutcomes };
+const char* const kOutcomeNames[] = {"alone", "tail", "split", "merged", "start", "missed"};
 
 Outcome Judge(const Bank& bank, size_t k, const SoundSearch& found, std::string* detail) {
   const ByteSpan& t = bank.sounds[k];
   const size_t audible = AudibleEnd(bank.ram, t);
   const size_t limit = k + 1 < bank.sounds.size() ? bank.sounds[k + 1].start : bank.ram.size();
-  bool split = false, exact = false, merged = false, any = false;
+  bool split = false, exact = false, merged = false, any = false, tail = false;
   for (const FoundSound& f : found.sounds) {
     const ByteSpan& s = f.span;
     if (s.end <= t.start || s.start >= audible) continue;
     any = true;
     if (s.start > t.start) split = true;
     if (s.start == t.start && s.end >= audible && s.end <= limit) exact = true;
+    if (s.start == t.start && s.end < audible && audible - s.end <= 13) {
+      tail = true;
+      for (size_t i = s.end; i < t.end; ++i) tail = tail && bank.ram[i] == bank.ram[t.end];
+    }
     if (s.end > limit && limit < bank.ram.size() && s.start <= t.start) merged = true;
     if (s.start < t.start && k > 0) merged = true;
     char text[96];
@@ -45,6 +51,7 @@ Outcome Judge(const Bank& bank, size_t k, const SoundSearch& found, std::string*
   if (split) return kSplit;
   if (exact) return kAlone;
   if (merged) return kMerged;
+  if (tail) return kTail;
   return kStartError;
 }
 
