@@ -262,6 +262,13 @@ void SplitTouching(const uint8_t* image, size_t size, const Piece& piece, TrackB
     const size_t wa = e - t < kAfter ? e - t : kAfter;
     const size_t wb = t - cur < kBefore ? t - cur : kBefore;
     track.Ensure(t + wa);
+    // No start is sought after what does not decode like sound (step 5's
+    // clamp test, from the running counts): code and tables clamp and
+    // unclamp all the time.
+    if (t < nextWeigh || track.Clamps(cur, t) * 100 > 2 * (t - cur) * kMaxClampPercent) {
+      t += 4;
+      continue;
+    }
     const int64_t meanB = track.Mean(t - wb, t), meanA = track.Mean(t, t + wa);
     const int64_t jump = Abs(meanA - meanB);
     const size_t wc = wa < kWindow ? wa : kWindow;
@@ -271,11 +278,7 @@ void SplitTouching(const uint8_t* image, size_t size, const Piece& piece, TrackB
     const bool trigger = (jump >= kJump && wb >= kLevelSpan &&
                           3 * Abs(meanA - track.StateAt(t).acc - meanB) <= jump) ||
                          (track.Clamps(t, t + wc) >= 4 && track.Clamps(t - wb, t) == 0 && track.StateAt(t).step > 127);
-    // No start is sought after what does not decode like sound (step 5's
-    // clamp test, from the running counts): code and tables clamp and
-    // unclamp all the time.
-    const bool soundBefore = track.Clamps(cur, t) * 100 <= 2 * (t - cur) * kMaxClampPercent;
-    if (!trigger || !soundBefore || t < nextWeigh) {
+    if (!trigger) {
       t += 4;
       continue;
     }
