@@ -3,6 +3,11 @@
 #include <string>
 #include <vector>
 
+#ifdef _WIN32
+#include <fcntl.h>
+#include <io.h>
+#endif
+
 #include "adpcm/AdpcmB.h"
 #include "adpcm/Sounds.h"
 #include "adpcm/Wav.h"
@@ -26,7 +31,7 @@ std::vector<WavJob> NumberedFiles(const std::string& name, const std::vector<Byt
   for (size_t k = 0; k < spans.size(); ++k) {
     char suffix[32];
     std::snprintf(suffix, sizeof suffix, "-%02zu.wav", k + 1);
-    jobs.push_back({{std::to_string(k + 1), spans[k], 0, name + suffix}, {spans[k]}});
+    jobs.push_back({{std::to_string(k + 1), spans[k], 0, name + suffix, "-"}, {spans[k]}});
   }
   return jobs;
 }
@@ -40,13 +45,13 @@ std::vector<WavJob> PlanFiles(const Adpcm2WavOptions& options, size_t imageSize,
   switch (options.mode) {
     case WavMode::kRange: {
       const ByteSpan span = {static_cast<size_t>(options.rangeStart), static_cast<size_t>(options.rangeEnd)};
-      jobs.push_back({{"range", span, 0, name + ".wav"}, {span}});
+      jobs.push_back({{"range", span, 0, name + ".wav", "-"}, {span}});
       break;
     }
     case WavMode::kWhole:
       // A time in the file is an address: every byte outside a sound is two
       // silent samples.
-      jobs.push_back({{"whole", {0, imageSize}, 0, name + ".wav"}, sounds});
+      jobs.push_back({{"whole", {0, imageSize}, 0, name + ".wav", "-"}, sounds});
       break;
     case WavMode::kRanges:
       jobs = NumberedFiles(name, ranges);
@@ -94,22 +99,49 @@ int ConvertImage(const Adpcm2WavOptions& options, std::FILE* out, std::FILE* err
   if (options.mode == WavMode::kRanges) {
     if (const int code = ReadRanges(options.rangesFile, image.size(), &ranges, out, err)) return code;
   }
-  const std::vector<ByteSpan> sounds = FindSounds(image.data(), image.size(), options.minGap);
+  SearchOptions search;
+  search.fillRun = options.minGap;
+  const SoundSearch found = FindSounds(image.data(), image.size(), search);
+  std::vector<ByteSpan> sounds;
+  for (const FoundSound& sound : found.sounds) sounds.push_back(sound.span);
 
   if (!options.svg.empty()) {
     char title[256];
-    std::snprintf(title, sizeof title, "%s: %zu bytes, %zu sound%s (gaps of %zu or more 0x00 or 0xFF bytes)",
+    std::snprintf(title, sizeof title, "%s: %zu bytes, %zu sound%s, %zu bytes left out as not sound",
                   FileName(options.image).c_str(), image.size(), sounds.size(), sounds.size() == 1 ? "" : "s",
-                  options.minGap);
-    const std::string svg = DrawImage(image.data(), image.size(), sounds, title);
+                  found.notSoundBytes);
+    const std::string svg = DrawImage(image.data(), image.size(), found, title);
     if (const int error = WriteWholeFile(options.svg, reinterpret_cast<const uint8_t*>(svg.data()), svg.size())) {
       return FileError(kAdpcm2Wav, options.svg, error, err);
     }
   }
 
-  const std::vector<WavJob> jobs = PlanFiles(options, image.size(), sounds, ranges);
+  std::vector<WavJob> jobs = PlanFiles(options, image.size(), sounds, ranges);
+  const bool searched = options.mode == WavMode::kSounds || options.mode == WavMode::kList;
+  if (searched) {
+    for (size_t k = 0; k < jobs.size(); ++k) jobs[k].row.ending = SoundEndName(found.sounds[k].end);
+  }
+  if (options.json) {
+    // --list --json: the table as one document, nothing written.
+    std::vector<TableRow> rows;
+    std::vector<int16_t> samples;
+    for (const WavJob& job : jobs) {
+      samples.assign(job.row.span.size() * kSamplesPerByte, 0);
+      DecodeAdpcmB(image.data() + job.row.span.start, job.row.span.size(), samples.data());
+      rows.push_back(job.row);
+      rows.back().peak = PeakLevel(samples.data(), samples.size());
+    }
+#ifdef _WIN32
+    // ASCII with line feeds, the same bytes on every platform.
+    std::fflush(out);
+    _setmode(_fileno(out), _O_BINARY);
+#endif
+    PrintTableJson(out, options.image, image.size(), options.rate, rows, found.notSound, found.notSoundBytes);
+    return kExitDone;
+  }
   if (jobs.empty()) {
     std::fprintf(out, "no sound found in %s\n", options.image.c_str());
+    if (searched) PrintLeftOut(out, found.notSoundBytes);
     return kExitDone;
   }
   PrintTableHeading(out);
@@ -135,6 +167,7 @@ int ConvertImage(const Adpcm2WavOptions& options, std::FILE* out, std::FILE* err
     }
     PrintTableRow(out, row, options.rate);
   }
+  if (searched) PrintLeftOut(out, found.notSoundBytes);
   return kExitDone;
 }
 

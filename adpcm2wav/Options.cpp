@@ -4,14 +4,16 @@
 
 const CommandInfo kAdpcm2Wav = {
     "adpcm2wav",
-    "Usage: adpcm2wav [-r HZ | --delta-n N] [--min-gap BYTES] [-o PREFIX] [--list | --range START:END | --ranges FILE "
-    "| --whole] [--svg FILE] IMAGE\n",
+    "Usage: adpcm2wav [-r HZ | --delta-n N] [--min-gap BYTES] [-o PREFIX]\n"
+    "                 [--list [--json] | --range START:END | --ranges FILE | --whole] [--svg FILE] IMAGE\n",
     "Turns a YM2608 ADPCM-B sample RAM image (the ADPCM file d88adpcm writes) into WAV files.\n"
     "  -r HZ              playback rate, 1 to 1000000 (default 15974: delta-N 0x49BA)\n"
     "  --delta-n N        the rate as the chip's delta-N register, 1 to 65535\n"
-    "  --min-gap BYTES    the fewest equal fill bytes that make a gap\n"
+    "  --min-gap BYTES    the fewest equal 0x00 or 0xFF bytes that are unused RAM (default 16;\n"
+    "                     other values need at least 32)\n"
     "  -o PREFIX          name the files PREFIX-01.wav, ... (or PREFIX.wav)\n"
     "  --list             print the table only; write nothing\n"
+    "  --json             with --list: the table as one JSON document\n"
     "  --range START:END  decode bytes START to END-1 as one sound into NAME.wav\n"
     "  --ranges FILE      a WAV per START:END line of FILE (- for standard input)\n"
     "  --whole            the whole image into NAME.wav, each sound at its own address\n"
@@ -81,6 +83,11 @@ Adpcm2WavCommandLine ParseAdpcm2WavOptions(int argc, char** argv) {
     const std::string& name = args.option();
     const bool takesValue = name == "-r" || name == "--rate" || name == "--delta-n" || name == "--min-gap" ||
                             name == "-o" || name == "--svg" || name == "--range" || name == "--ranges";
+    if (name == "--json") {
+      if (args.HasInlineValue()) return fail("--json takes no value");
+      o.json = true;
+      continue;
+    }
     const bool isMode = name == "--list" || name == "--whole" || name == "--range" || name == "--ranges";
     if (!takesValue && !isMode) return fail("unknown option " + name);
     const char* value = nullptr;
@@ -132,5 +139,6 @@ Adpcm2WavCommandLine ParseAdpcm2WavOptions(int argc, char** argv) {
   if (!imageGiven) return fail("no IMAGE");
   // --list promises that nothing is written.
   if (o.mode == WavMode::kList && !o.svg.empty()) return fail("--list writes nothing; leave out --svg");
+  if (o.json && o.mode != WavMode::kList) return fail("--json goes with --list");
   return line;
 }

@@ -18,12 +18,13 @@ enum class WavMode { kSounds, kList, kRange, kRanges, kWhole };
 
 struct Adpcm2WavOptions {
   uint32_t rate = kCommonRate;
-  size_t minGap = kDefaultMinGap;
+  size_t minGap = kDefaultFillRun;     // --min-gap: the search's fillRun
   WavMode mode = WavMode::kSounds;
   uint64_t rangeStart = 0, rangeEnd = 0;  // --range START:END, END exclusive
   std::string rangesFile;                 // --ranges FILE; "-" is standard input
   std::string prefix;                     // -o; empty: IMAGE's file name
   std::string svg;                        // --svg; empty: no picture
+  bool json = false;                      // --json, with --list: the table as JSON
   std::string image;
 };
 

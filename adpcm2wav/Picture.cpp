@@ -30,7 +30,9 @@ void Append(std::string& out, const char* format, ...) {
 
 }  // namespace
 
-std::string DrawImage(const uint8_t* image, size_t size, const std::vector<ByteSpan>& sounds, const std::string& title) {
+std::string DrawImage(const uint8_t* image, size_t size, const SoundSearch& found, const std::string& title) {
+  std::vector<ByteSpan> sounds;
+  for (const FoundSound& sound : found.sounds) sounds.push_back(sound.span);
   const size_t perColumn = size <= kColumns * kTargetRows ? 1 : (size + kColumns * kTargetRows - 1) / (kColumns * kTargetRows);
   const size_t perRow = perColumn * kColumns;
   const size_t rows = size == 0 ? 1 : (size + perRow - 1) / perRow;
@@ -55,16 +57,23 @@ std::string DrawImage(const uint8_t* image, size_t size, const std::vector<ByteS
            top + kRowHeight / 2 + 4, first);
     Append(svg, "<rect x=\"%d\" y=\"%d\" width=\"%d\" height=\"%d\" fill=\"#d9d9d9\"/>\n", kLeft, top, used, kRowHeight);
   }
-  for (size_t k = 0; k < sounds.size(); ++k) {
-    const ByteSpan& s = sounds[k];
+  // A span's stretch of each row it covers, as a rectangle of `fill`.
+  auto shade = [&](const ByteSpan& s, const char* attributes) {
     for (size_t row = s.start / perRow; row * perRow < s.end; ++row) {
       const size_t from = s.start > row * perRow ? s.start : row * perRow;
       const size_t to = s.end < (row + 1) * perRow ? s.end : (row + 1) * perRow;
       const size_t x0 = (from - row * perRow) / perColumn, x1 = (to - row * perRow + perColumn - 1) / perColumn;
-      Append(svg, "<rect x=\"%zu\" y=\"%d\" width=\"%zu\" height=\"%d\" fill=\"#ffffff\"/>\n", kLeft + x0, rowTop(row),
-             x1 - x0, kRowHeight);
+      Append(svg, "<rect x=\"%zu\" y=\"%d\" width=\"%zu\" height=\"%d\" %s/>\n", kLeft + x0, rowTop(row), x1 - x0,
+             kRowHeight, attributes);
     }
+  };
+  if (!found.notSound.empty()) {
+    svg += "<defs><pattern id=\"not-sound\" width=\"6\" height=\"6\" patternUnits=\"userSpaceOnUse\">"
+           "<rect width=\"6\" height=\"6\" fill=\"#f6d5d5\"/><path d=\"M0 6L6 0\" stroke=\"#d62728\" stroke-width=\"1\"/>"
+           "</pattern></defs>\n";
   }
+  for (const ByteSpan& s : found.notSound) shade(s, "class=\"not-sound\" fill=\"url(#not-sound)\"");
+  for (const ByteSpan& s : sounds) shade(s, "fill=\"#ffffff\"");
   for (size_t row = 0; row < rows; ++row) {
     Append(svg, "<line x1=\"%d\" y1=\"%d\" x2=\"%d\" y2=\"%d\" stroke=\"#bbbbbb\" stroke-width=\"0.5\"/>\n", kLeft,
            rowTop(row) + kRowHeight / 2, kLeft + kColumns, rowTop(row) + kRowHeight / 2);

@@ -1,9 +1,12 @@
-// The audio library and the picture on any bytes, in memory: the sounds
-// found must be sorted, non-empty, within the image and parted by runs of
-// fill at least the gap length long, with no such run inside a sound and
-// nothing but fill outside them; decoding and drawing must stay in bounds.
+// The audio library and the picture on any bytes, in memory. The search's
+// answer must hold together: sounds sorted, non-empty, disjoint and within
+// the image, each starting on a 4-byte unit unless fill shorter than a unit
+// ended off it; no run of fill inside a sound; the stretches
+// left out as not sound disjoint from the sounds and from one another,
+// their byte count the sum of their sizes; a sound ends at the end of the
+// image exactly when it says so. Decoding and drawing must stay in bounds.
 //
-// Input: one byte for the gap length (1 to 64), then the image.
+// Input: one byte for the fill length (1 to 64), then the image.
 #include <string>
 #include <vector>
 
@@ -17,53 +20,55 @@ namespace {
 
 using fuzzing::Check;
 
-bool IsFill(uint8_t b) { return b == 0x00 || b == 0xFF; }
-
-// The runs of one fill value within [from, to): the longest, and the
-// shortest (0 when there are none).
-struct Runs {
+// The longest run of one 0x00 or 0xFF value within [from, to).
+size_t LongestFill(const uint8_t* image, size_t from, size_t to) {
   size_t longest = 0;
-  size_t shortest = 0;
-};
-
-Runs FillRuns(const uint8_t* image, size_t from, size_t to) {
-  Runs runs;
-  size_t i = from;
-  while (i < to) {
+  for (size_t i = from; i < to;) {
     size_t end = i + 1;
-    if (IsFill(image[i])) {
-      while (end < to && image[end] == image[i]) ++end;
-      const size_t run = end - i;
-      if (run > runs.longest) runs.longest = run;
-      if (runs.shortest == 0 || run < runs.shortest) runs.shortest = run;
-    }
+    while (end < to && image[end] == image[i]) ++end;
+    if ((image[i] == 0x00 || image[i] == 0xFF) && end - i > longest) longest = end - i;
     i = end;
   }
-  return runs;
+  return longest;
 }
 
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   if (size == 0) return 0;
-  const size_t minGap = 1 + data[0] % 64;
+  SearchOptions options;
+  options.fillRun = 1 + data[0] % 64;
   const uint8_t* image = data + 1;
   const size_t length = size - 1;
 
-  const std::vector<ByteSpan> sounds = FindSounds(image, length, minGap);
+  const SoundSearch found = FindSounds(image, length, options);
+  std::vector<ByteSpan> sounds;
   size_t previousEnd = 0;
-  for (size_t k = 0; k < sounds.size(); ++k) {
-    const ByteSpan& s = sounds[k];
-    Check(s.start < s.end && s.end <= length && (k == 0 || s.start > previousEnd));
-    // Inside a sound no fill run reaches the gap length; between sounds (and
-    // at the ends) there is only fill, in runs that each make a gap.
-    Check(FillRuns(image, s.start, s.end).longest < minGap);
-    for (size_t i = previousEnd; i < s.start; ++i) Check(IsFill(image[i]));
-    Check(s.start == previousEnd || FillRuns(image, previousEnd, s.start).shortest >= minGap);
+  for (size_t k = 0; k < found.sounds.size(); ++k) {
+    const ByteSpan& s = found.sounds[k].span;
+    Check(s.start < s.end && s.end <= length && (k == 0 || s.start >= previousEnd));
+    Check((found.sounds[k].end == SoundEnd::kEndOfRam) == (s.end == length));
+    // Fill shorter than 4 bytes may end off the unit with no room to round.
+    Check(s.start % 4 == 0 || options.fillRun < 4);
+    Check(SoundEndName(found.sounds[k].end)[0] != '\0');
+    // A fill run may only reach the fill length where it was rounded into
+    // at the sound's start, at most 31 bytes.
+    if (options.fillRun >= 32) Check(LongestFill(image, s.start, s.end) < options.fillRun + 31);
     previousEnd = s.end;
+    sounds.push_back(s);
   }
-  for (size_t i = previousEnd; i < length; ++i) Check(IsFill(image[i]));
-  Check(previousEnd == length || FillRuns(image, previousEnd, length).shortest >= minGap);
+  size_t leftOut = 0, notSoundEnd = 0;
+  for (size_t k = 0; k < found.notSound.size(); ++k) {
+    const ByteSpan& n = found.notSound[k];
+    Check(n.start < n.end && n.end <= length && (k == 0 || n.start > notSoundEnd));
+    for (const ByteSpan& s : sounds) Check(n.end <= s.start || n.start >= s.end);
+    leftOut += n.size();
+    notSoundEnd = n.end;
+  }
+  Check(leftOut == found.notSoundBytes);
+  // The same bytes always give the same answer.
+  const SoundSearch again = FindSounds(image, length, options);
+  Check(again.sounds.size() == found.sounds.size() && again.notSoundBytes == found.notSoundBytes);
 
   std::vector<int16_t> samples(length * kSamplesPerByte);
   DecodeAdpcmB(image, length, samples.data());

@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "common/Files.h"
+#include "kit/Banks.h"
 #include "kit/FaultyImages.h"
 #include "kit/ImageBuilder.h"
 #include "kit/RandomImage.h"
@@ -39,6 +40,16 @@ std::vector<std::pair<std::string, Bytes>> Images() {
   Bytes random(0x8000);
   for (uint8_t& b : random) b = static_cast<uint8_t>(noise.Uniform(0, 255));
   out.emplace_back("ram-random.bin", random);
+  // A bank of each layout the search must cut, and a piece of each kind of
+  // data that is no sound.
+  for (int layout = 0; layout < static_cast<int>(Layout::kCount); ++layout) {
+    out.emplace_back("ram-bank-" + std::to_string(layout) + ".bin",
+                     MakeBank(static_cast<Layout>(layout), 1).ram);
+  }
+  for (int junk = 0; junk < static_cast<int>(Junk::kCount); ++junk) {
+    out.emplace_back("ram-junk-" + std::to_string(junk) + ".bin",
+                     MakeJunk(static_cast<Junk>(junk), 0x8000, 1));
+  }
   return out;
 }
 

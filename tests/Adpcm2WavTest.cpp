@@ -7,11 +7,14 @@
 #include <unistd.h>
 #endif
 
+#include <algorithm>
+#include <cstdlib>
 #include <cstring>
 
 #include "adpcm/AdpcmB.h"
 #include "adpcm/Wav.h"
 #include "adpcm2wav/Convert.h"
+#include "adpcm2wav/Picture.h"
 #include "adpcm2wav/Table.h"
 #include "kit/ImageBuilder.h"
 #include "kit/SampleDisks.h"
@@ -27,7 +30,9 @@ namespace {
 const std::string kUsage =
     "Usage: adpcm2wav [-r HZ | --delta-n N] [--min-gap BYTES] [-o PREFIX] [--list | --range START:END | --whole] "
     "[--svg FILE] IMAGE\n";
-const std::string kHeading = "sound  start     end          bytes   seconds  peak dBFS  file\n";
+const std::string kHeading = "sound  start     end          bytes   seconds  peak dBFS  file          ended by\n";
+// The last line after a search.
+std::string LeftOut(size_t bytes) { return "left out as not sound: " + std::to_string(bytes) + " bytes\n"; }
 
 class WavRun : public ProgramRun {
  protected:
@@ -48,10 +53,11 @@ TEST_F(WavRun, WritesOneWavPerSoundAndPrintsTheTable) {
   EXPECT_EQ(r.exitCode, 0);
   EXPECT_EQ(r.err, "");
   EXPECT_EQ(r.out, Text(kHeading +
-                       "    1  0x00000   0x012B8       4792     0.600       -8.6  ADPCM-01.wav\n"
-                       "    2  0x04000   0x05C14       7188     0.900       -9.2  ADPCM-02.wav\n"
-                       "    3  0x0A000   0x0C570       9584     1.200       -4.7  ADPCM-03.wav\n"
-                       "    4  0x20000   0x21766       5990     0.750      -10.9  ADPCM-04.wav\n"));
+                       "    1  0x00000   0x012B8       4792     0.600       -8.6  ADPCM-01.wav  fill\n"
+                       "    2  0x04000   0x05C14       7188     0.900       -9.2  ADPCM-02.wav  fill\n"
+                       "    3  0x0A000   0x0C570       9584     1.200       -4.7  ADPCM-03.wav  fill\n"
+                       "    4  0x20000   0x21766       5990     0.750      -10.9  ADPCM-04.wav  fill\n" +
+                       LeftOut(0)));
   const std::vector<testimage::PlacedSound> placed = testimage::SampleSounds();
   for (size_t k = 0; k < placed.size(); ++k) {
     const std::string name = "ADPCM-0" + std::to_string(k + 1) + ".wav";
@@ -64,16 +70,17 @@ TEST_F(WavRun, ListWritesNothing) {
   const testutil::ProcessResult r = Run({"--list", "ADPCM"});
   EXPECT_EQ(r.exitCode, 0);
   EXPECT_EQ(r.out.substr(0, Text(kHeading).size()), Text(kHeading));
-  EXPECT_EQ(std::count(r.out.begin(), r.out.end(), '\n'), 5);
+  EXPECT_EQ(std::count(r.out.begin(), r.out.end(), '\n'), 6);
   EXPECT_FALSE(testutil::Exists(dir.File("ADPCM-01.wav")));
 }
 
 TEST_F(WavRun, RatePrefixAndGapLengthAreTheUsers) {
-  // Two sounds 40 fill bytes apart (the first 10 fill bytes are too few to
-  // be a gap): one sound with --min-gap 41.
-  Bytes image(200, 0x00);
-  for (size_t i = 10; i < 60; ++i) image[i] = 0x18;
-  for (size_t i = 100; i < 150; ++i) image[i] = 0x81;
+  // Two sounds 40 fill bytes apart (the first 12 fill bytes are too few to
+  // be a gap and join the first sound): one sound with --min-gap 41.
+  const std::vector<testimage::PlacedSound> placed = testimage::SampleSounds();
+  Bytes image(500, 0x00);
+  std::copy(placed[0].bytes.begin(), placed[0].bytes.begin() + 200, image.begin() + 12);
+  std::copy(placed[1].bytes.begin(), placed[1].bytes.begin() + 200, image.begin() + 252);
   testutil::WriteFile(dir.File("voice.bin"), image);
   const struct {
     std::vector<std::string> args;
@@ -82,11 +89,11 @@ TEST_F(WavRun, RatePrefixAndGapLengthAreTheUsers) {
     uint32_t rate;
   } cases[] = {
       {{"-r", "8000", "voice.bin"},
-       kHeading + "    1  0x00000   0x0003C         60     0.015      -24.7  voice.bin-01.wav\n" +
-           "    2  0x00064   0x00096         50     0.013      -26.2  voice.bin-02.wav\n",
+       kHeading + "    1  0x00000   0x000D4        212     0.053       -8.4  voice.bin-01.wav  fill\n" +
+           "    2  0x000FC   0x001C4        200     0.050      -10.3  voice.bin-02.wav  fill\n" + LeftOut(0),
        {"voice.bin-01.wav", "voice.bin-02.wav"}, 8000},
       {{"--delta-n", "0x49BA", "-o", "out/v", "--min-gap=41", "voice.bin"},
-       kHeading + "    1  0x00000   0x00096        150     0.019      -16.9  out/v-01.wav\n",
+       kHeading + "    1  0x00000   0x001C4        452     0.057       -7.1  out/v-01.wav  fill\n" + LeftOut(0),
        {"out/v-01.wav"}, 15974},
   };
   ASSERT_TRUE(testutil::MakeDir(dir.File("out")));
@@ -107,7 +114,7 @@ TEST_F(WavRun, RangeAndWholeWriteOneFile) {
   testutil::WriteFile(dir.File("ADPCM"), ram);
   testutil::ProcessResult r = Run({"--range", "0x4000:0x4100", "-o", "part", "ADPCM"});
   EXPECT_EQ(r.exitCode, 0);
-  EXPECT_EQ(r.out, Text(kHeading + "range  0x04000   0x04100        256     0.032      -10.3  part.wav\n"));
+  EXPECT_EQ(r.out, Text(kHeading + "range  0x04000   0x04100        256     0.032      -10.3  part.wav      -\n"));
   EXPECT_EQ(Read("part.wav"), ExpectedWav(ram.data() + 0x4000, 256, 15974));
 
   // A range may end at the file's last byte.
@@ -117,7 +124,7 @@ TEST_F(WavRun, RangeAndWholeWriteOneFile) {
 
   r = Run({"--whole", "ADPCM"});
   EXPECT_EQ(r.exitCode, 0);
-  EXPECT_EQ(r.out, Text(kHeading + "whole  0x00000   0x40000     262144    32.821       -4.7  ADPCM.wav\n"));
+  EXPECT_EQ(r.out, Text(kHeading + "whole  0x00000   0x40000     262144    32.821       -4.7  ADPCM.wav     -\n"));
   const Bytes whole = Read("ADPCM.wav");
   ASSERT_EQ(whole.size(), kWavHeaderSize + 4 * ram.size());
   // Each sound from reset at its own address, two silent samples a gap byte.
@@ -153,12 +160,25 @@ TEST_F(WavRun, NamesInJapaneseAreReadAndWritten) {
   EXPECT_TRUE(testutil::Exists(dir.File(name + ".svg")));
 }
 
-TEST_F(WavRun, ImageWithoutSoundSaysSo) {
+TEST_F(WavRun, ImageWithoutSoundSaysSoAndWhatWasLeftOut) {
+  // All fill is "nothing found"; bytes that are no sound are "no sound",
+  // and the count tells the two apart.
   testutil::WriteFile(dir.File("blank"), Bytes(4096, 0xFF));
-  const testutil::ProcessResult r = Run({"blank"});
+  testutil::ProcessResult r = Run({"blank"});
   EXPECT_EQ(r.exitCode, 0);
-  EXPECT_EQ(r.out, Text("no sound found in blank\n"));
+  EXPECT_EQ(r.out, Text("no sound found in blank\n" + LeftOut(0)));
   EXPECT_FALSE(testutil::Exists(dir.File("blank-01.wav")));
+
+  Bytes noise(4096);
+  uint32_t x = 12345;
+  for (uint8_t& b : noise) b = static_cast<uint8_t>((x = x * 1103515245u + 12345u) >> 24);
+  testutil::WriteFile(dir.File("noise"), noise);
+  r = Run({"--list", "noise"});
+  EXPECT_EQ(r.exitCode, 0);
+  const std::string said = Text("no sound found in noise\nleft out as not sound: ");
+  ASSERT_EQ(r.out.substr(0, said.size()), said) << r.out;
+  EXPECT_GT(std::stoul(r.out.substr(said.size())), 4000u) << r.out;
+  EXPECT_FALSE(testutil::Exists(dir.File("noise-01.wav")));
 }
 
 TEST_F(WavRun, FilesThatCannotBeReadOrWrittenExitOne) {
@@ -194,7 +214,7 @@ TEST_F(WavRun, SampleImageExtractsToTheSampleSounds) {
   EXPECT_EQ(Read("ADPCM"), testimage::SampleRam());
   const testutil::ProcessResult r = Run({"ADPCM"});
   EXPECT_EQ(r.exitCode, 0);
-  EXPECT_EQ(std::count(r.out.begin(), r.out.end(), '\n'), 5);
+  EXPECT_EQ(std::count(r.out.begin(), r.out.end(), '\n'), 6);
 }
 
 // The run in-process, on options as the parser leaves them.
@@ -268,7 +288,7 @@ TEST_F(Conversion, ClampedSoundsPeakAtFullScale) {
     o.rangeEnd = 64;
     ASSERT_EQ(Convert(o), 0) << err;
     const std::string row = out.substr(out.find('\n') + 1);
-    EXPECT_EQ(row, std::string(c.row) + dir.File("loud") + ".wav\n");
+    EXPECT_EQ(row, std::string(c.row) + dir.File("loud") + ".wav  -\n");
   }
 }
 
@@ -286,5 +306,83 @@ TEST_F(Conversion, ASymbolicLinkInTheWayIsReplacedNotWrittenThrough) {
                                                  testimage::SampleSounds()[0].bytes.size(), kCommonRate));
 }
 #endif
+
+// The picture of the RAM, drawn in-process.
+std::string Attribute(const std::string& svg, size_t from, const std::string& name) {
+  const size_t at = svg.find(name + "=\"", from);
+  if (at == std::string::npos) return "";
+  const size_t start = at + name.size() + 2;
+  return svg.substr(start, svg.find('"', start) - start);
+}
+
+TEST(RamPicture, RowsOfImagesThatAreNoMultipleOfARow) {
+  // 20,000 bytes: 2 bytes a column, 2,048 a row of 1,024 columns, 10 rows
+  // (36 + 10 x 74 = 776 pixels high); the last row holds 1,568 bytes, 784
+  // columns, and one byte more makes it 785, rounded up, not down.
+  const struct {
+    size_t size;
+    const char* lastRowWidth;
+  } cases[] = {{20000, "784"}, {20001, "785"}};
+  for (const auto& c : cases) {
+    const Bytes image(c.size, 0x00);
+    const std::string svg = DrawImage(image.data(), image.size(), SoundSearch(), "t");
+    EXPECT_EQ(Attribute(svg, 0, "height"), "776") << c.size;
+    const size_t lastRow = svg.find(">0x04800</text>");
+    ASSERT_NE(lastRow, std::string::npos) << c.size;
+    EXPECT_EQ(svg.find(">0x05000</text>"), std::string::npos);
+    EXPECT_EQ(Attribute(svg, lastRow, "width"), c.lastRowWidth) << c.size;
+  }
+}
+
+TEST(RamPicture, LoudSoundsAreDrawnOnTheirSideOfTheCentreLine) {
+  // Codes 7 climb to the positive clamp, codes 0xF fall to the negative
+  // one. Row 0's centre line lies at y = 36 + 32 = 68.
+  const struct {
+    uint8_t byte;
+    bool above;
+  } cases[] = {{0x77, true}, {0xFF, false}};
+  for (const auto& c : cases) {
+    const Bytes image(256, c.byte);
+    SoundSearch found;
+    found.sounds.push_back({{0, image.size()}, SoundEnd::kEndOfRam});
+    const std::string svg = DrawImage(image.data(), image.size(), found, "loud");
+    const std::string path = Attribute(svg, svg.find("<path fill=\"none\""), "d");
+    ASSERT_FALSE(path.empty());
+    double highest = 1e9, lowest = -1e9;  // the least and the greatest y drawn
+    for (size_t at = 0; at < path.size(); ++at) {
+      if (path[at] != 'V' && path[at] != ' ') continue;
+      const double y = std::atof(path.c_str() + at + 1);
+      highest = std::min(highest, y);
+      lowest = std::max(lowest, y);
+    }
+    if (c.above) {
+      EXPECT_LT(highest, 68 - 30) << path.substr(0, 200);
+      EXPECT_LE(lowest, 68 + 1);
+    } else {
+      EXPECT_GT(lowest, 68 + 30) << path.substr(0, 200);
+      EXPECT_GE(highest, 68 - 1);
+    }
+  }
+}
+
+TEST(RamPicture, TitleIsEscapedAndWhatIsNotSoundIsMarked) {
+  const Bytes image(4096, 0x12);
+  SoundSearch found;
+  found.notSound.push_back({1100, 1300});
+  found.notSoundBytes = 200;
+  const std::string svg = DrawImage(image.data(), image.size(), found, "a&b <c>.bin");
+  EXPECT_NE(svg.find(">a&amp;b &lt;c&gt;.bin</text>"), std::string::npos);
+  EXPECT_EQ(svg.find("a&b"), std::string::npos);
+  const size_t marked = svg.find("class=\"not-sound\"");
+  ASSERT_NE(marked, std::string::npos);
+  // A byte a column at 4 KiB, 1,024 a row: bytes 1,100 to 1,300 are row
+  // 1's columns 76 to 276, after the 80 pixels of the addresses.
+  const size_t rect = svg.rfind("<rect", marked);
+  EXPECT_EQ(Attribute(svg, rect, "x"), std::to_string(80 + 76));
+  EXPECT_EQ(Attribute(svg, rect, "width"), "200");
+  EXPECT_EQ(Attribute(svg, rect, "y"), std::to_string(36 + 74));
+  EXPECT_EQ(SoundSearch().notSound.size(), 0u);
+  EXPECT_EQ(DrawImage(image.data(), image.size(), SoundSearch(), "t").find("not-sound"), std::string::npos);
+}
 
 }  // namespace

@@ -96,8 +96,10 @@ TEST(AdpcmB, RoundTripThroughTheEncoderKeepsASine) {
 
 // ---------------------------------------------------------------- sounds
 
-// An image laid out from pieces: a sound (bytes that are neither 0x00 nor
-// 0xFF) of `size` bytes, or `size` fill bytes.
+// An image laid out from pieces: `size` bytes of sound (each sound piece
+// going on where the one before stopped in one long tone with a noise
+// floor, so that only what lies between them can part them), or `size`
+// bytes of one value.
 struct Piece {
   bool sound;
   size_t size;
@@ -105,9 +107,13 @@ struct Piece {
 };
 
 Bytes Lay(const std::vector<Piece>& pieces) {
+  static const Bytes tone = testimage::EncodeAdpcmB(testimage::Synthesize(0.5, [](double t) {
+    return -7000 * std::sin(2 * 3.14159265358979 * 523 * t) + 40 * std::sin(2 * 3.14159265358979 * 7919 * t * t);
+  }));
   Bytes out;
+  size_t at = 100;
   for (const Piece& p : pieces) {
-    for (size_t i = 0; i < p.size; ++i) out.push_back(p.sound ? static_cast<uint8_t>(0x08 + (i % 0x70)) : p.fill);
+    for (size_t i = 0; i < p.size; ++i) out.push_back(p.sound ? tone[at++] : p.fill);
   }
   return out;
 }
@@ -115,44 +121,51 @@ Bytes Lay(const std::vector<Piece>& pieces) {
 Piece Sound(size_t size) { return {true, size, 0}; }
 Piece Fill(size_t size, uint8_t fill = 0x00) { return {false, size, fill}; }
 
-TEST(FindSounds, GapsOfTheMinimumLengthOrMoreSeparateSounds) {
+TEST(FindSounds, FillOfTheMinimumLengthOrMoreSeparatesSounds) {
   const struct {
     const char* what;
     std::vector<Piece> pieces;
     std::vector<std::pair<size_t, size_t>> sounds;
   } cases[] = {
-      {"no gap: one sound", {Sound(100), Sound(50)}, {{0, 150}}},
-      {"31 bytes are no gap", {Sound(100), Fill(31), Sound(50)}, {{0, 181}}},
-      {"32 bytes are a gap", {Sound(100), Fill(32), Sound(50)}, {{0, 100}, {132, 182}}},
-      {"256 bytes of 0xFF", {Sound(100), Fill(256, 0xFF), Sound(50)}, {{0, 100}, {356, 406}}},
-      {"0x00 then 0xFF, 16 each, are no gap", {Sound(10), Fill(16), Fill(16, 0xFF), Sound(10)}, {{0, 52}}},
-      {"sounds at the very start and end", {Sound(7), Fill(40), Sound(9)}, {{0, 7}, {47, 56}}},
-      {"fill at both ends", {Fill(64, 0xFF), Sound(20), Fill(64)}, {{64, 84}}},
-      {"a short run inside a sound stays", {Sound(10), Fill(5, 0xFF), Sound(10), Fill(100)}, {{0, 25}}},
+      {"no gap: one sound", {Sound(400), Sound(200)}, {{0, 600}}},
+      {"15 bytes of 0x00 are no gap", {Sound(400), Fill(15), Sound(200)}, {{0, 615}}},
+      {"16 bytes are a gap", {Sound(400), Fill(16), Sound(200)}, {{0, 400}, {416, 616}}},
+      {"256 bytes of 0xFF", {Sound(400), Fill(256, 0xFF), Sound(200)}, {{0, 400}, {656, 856}}},
+      {"any value repeated 32 times", {Sound(400), Fill(64, 0xE5), Sound(200)}, {{0, 400}, {464, 664}}},
+      {"a start off the unit is rounded into the fill", {Sound(400), Fill(18), Sound(200)}, {{0, 400}, {416, 618}}},
+      {"silence inside a sound stays", {Sound(400), Fill(300, 0x08), Sound(200)}, {{0, 900}}},
+      {"silence up to a 256-byte unit parts", {Sound(400), Fill(112, 0x80), Sound(200)}, {{0, 512}, {512, 712}}},
+      {"fill at both ends", {Fill(64, 0xFF), Sound(200), Fill(64)}, {{64, 264}}},
+      {"a few bytes between fills are no sound", {Fill(300), Sound(20), Fill(300)}, {}},
       {"only fill", {Fill(1000)}, {}},
       {"nothing", {}, {}},
-      {"fill shorter than a gap is a sound", {Fill(31)}, {{0, 31}}},
   };
   for (const auto& c : cases) {
     const Bytes image = Lay(c.pieces);
     std::vector<std::pair<size_t, size_t>> found;
-    for (const ByteSpan& s : FindSounds(image.data(), image.size(), kDefaultMinGap)) found.emplace_back(s.start, s.end);
+    for (const FoundSound& s : FindSounds(image.data(), image.size()).sounds) found.emplace_back(s.span.start, s.span.end);
     EXPECT_EQ(found, c.sounds) << c.what;
   }
-  // A gap length of 1: every fill byte parts the sound.
-  const Bytes image = Lay({Sound(3), Fill(1), Sound(3)});
-  EXPECT_EQ(FindSounds(image.data(), image.size(), 1).size(), 2u);
+  // A fill length of 8: ten bytes part the sound.
+  const Bytes image = Lay({Sound(400), Fill(10), Sound(200)});
+  SearchOptions eight;
+  eight.fillRun = 8;
+  std::vector<std::pair<size_t, size_t>> found;
+  for (const FoundSound& s : FindSounds(image.data(), image.size(), eight).sounds) found.emplace_back(s.span.start, s.span.end);
+  EXPECT_EQ(found, (std::vector<std::pair<size_t, size_t>>{{0, 400}, {408, 610}}));
 }
 
 TEST(FindSounds, FindsTheSampleSoundsWhereTheyWerePut) {
   const Bytes ram = testimage::SampleRam();
-  const std::vector<ByteSpan> found = FindSounds(ram.data(), ram.size(), kDefaultMinGap);
+  const SoundSearch found = FindSounds(ram.data(), ram.size());
   const std::vector<testimage::PlacedSound> placed = testimage::SampleSounds();
-  ASSERT_EQ(found.size(), placed.size());
+  ASSERT_EQ(found.sounds.size(), placed.size());
   for (size_t k = 0; k < placed.size(); ++k) {
-    EXPECT_EQ(found[k].start, placed[k].address) << k;
-    EXPECT_EQ(found[k].size(), placed[k].bytes.size()) << k;
+    EXPECT_EQ(found.sounds[k].span.start, placed[k].address) << k;
+    EXPECT_EQ(found.sounds[k].span.size(), placed[k].bytes.size()) << k;
+    EXPECT_EQ(found.sounds[k].end, SoundEnd::kFill) << k;
   }
+  EXPECT_EQ(found.notSoundBytes, 0u);
 }
 
 // ---------------------------------------------------------------- WAV

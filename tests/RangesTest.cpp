@@ -3,8 +3,10 @@
 
 #include "adpcm/AdpcmB.h"
 #include "adpcm/Wav.h"
+#include "adpcm2wav/Convert.h"
 #include "adpcm2wav/Options.h"
 #include "adpcm2wav/Ranges.h"
+#include "kit/Banks.h"
 #include "kit/SampleSounds.h"
 #include "tests/ProgramRun.h"
 
@@ -102,6 +104,35 @@ TEST_F(RangesRun, AWrongListWritesNothing) {
     EXPECT_EQ(r.out, "");
     EXPECT_EQ(r.err, Text(c.err));
     EXPECT_FALSE(Exists("ADPCM-01.wav"));
+  }
+}
+
+// The addresses a user knows, on every layout of bank the kit makes: each
+// range comes out exactly as its sound decoded alone from reset, touching
+// neighbours and pads whatever they are.
+TEST_F(RangesRun, TrueAddressesGiveEverySoundSampleExactOnEveryLayout) {
+  for (int layout = 0; layout < static_cast<int>(testimage::Layout::kCount); ++layout) {
+    const testimage::Bank bank = testimage::MakeBank(static_cast<testimage::Layout>(layout), 7);
+    Write("bank", bank.ram);
+    std::string list = "# " + std::string(testimage::LayoutName(static_cast<testimage::Layout>(layout))) + "\n";
+    for (const ByteSpan& s : bank.sounds) list += std::to_string(s.start) + ":" + std::to_string(s.end) + "\n";
+    Write("list.txt", Bytes(list.begin(), list.end()));
+    Adpcm2WavOptions o;
+    o.image = dir.File("bank");
+    o.prefix = dir.File("bank");
+    o.mode = WavMode::kRanges;
+    o.rangesFile = dir.File("list.txt");
+    CapturedStream out(dir.File("out.txt")), err(dir.File("err.txt"));
+    ASSERT_EQ(ConvertImage(o, out.get(), err.get()), 0) << err.Text();
+    ASSERT_GT(bank.sounds.size(), 1u);
+    for (size_t k = 0; k < bank.sounds.size(); ++k) {
+      const ByteSpan& s = bank.sounds[k];
+      std::vector<int16_t> samples(s.size() * kSamplesPerByte);
+      DecodeAdpcmB(bank.ram.data() + s.start, s.size(), samples.data());
+      char file[32];
+      std::snprintf(file, sizeof file, "bank-%02zu.wav", k + 1);
+      ASSERT_EQ(Read(file), WavFile(kCommonRate, samples.data(), samples.size())) << layout << " " << file;
+    }
   }
 }
 

@@ -1,0 +1,125 @@
+// The search for sounds on banks laid out as music programs lay them out,
+// on pieces of disk that hold no sound, and at the edges of the image.
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "adpcm/Sounds.h"
+#include "kit/Banks.h"
+
+namespace {
+
+using testimage::Bank;
+using testimage::BankBytes;
+using testimage::Junk;
+using testimage::Layout;
+
+std::string Spans(const SoundSearch& found) {
+  std::string text;
+  for (const FoundSound& f : found.sounds) {
+    char line[64];
+    std::snprintf(line, sizeof line, " %05zX-%05zX(%s)", f.span.start, f.span.end, SoundEndName(f.end));
+    text += line;
+  }
+  return text;
+}
+
+// Every sound of every layout, played alone from its true start with
+// nothing audible lost, and what parts it from the next as the layout has
+// it. The banks mix both encoders, both rates and every kind of sound;
+// kit/eval_banks weighs the rule on many more.
+TEST(SoundSearch, EverySoundOfEveryLayoutAloneFromItsTrueStart) {
+  const struct {
+    Layout layout;
+    uint64_t seed;
+    SoundEnd between;  // what ends every sound but the last
+  } cases[] = {
+      {Layout::kDrumBank, 2, SoundEnd::kFill},        {Layout::kDrumBank, 3, SoundEnd::kFill},
+      {Layout::kTracker32, 16, SoundEnd::kFill},      {Layout::kTracker32, 22, SoundEnd::kFill},
+      {Layout::kTracker256, 1, SoundEnd::kSilence},   {Layout::kTracker256, 3, SoundEnd::kSilence},
+      {Layout::kTracker256Chip, 1, SoundEnd::kSilence}, {Layout::kTracker256Chip, 2, SoundEnd::kSilence},
+      {Layout::kCompiler, 6, SoundEnd::kNextSound},   {Layout::kCompiler, 10, SoundEnd::kNextSound},
+  };
+  for (const auto& c : cases) {
+    const Bank bank = testimage::MakeBank(c.layout, c.seed);
+    const SoundSearch found = FindSounds(bank.ram.data(), bank.ram.size());
+    const std::string what = std::string(testimage::LayoutName(c.layout)) + " seed " + std::to_string(c.seed) + ":" + Spans(found);
+    ASSERT_EQ(found.sounds.size(), bank.sounds.size()) << what;
+    for (size_t k = 0; k < bank.sounds.size(); ++k) {
+      EXPECT_TRUE(testimage::FoundAlone(bank, k, found.sounds)) << what << " sound " << k;
+      if (k + 1 < bank.sounds.size()) {
+        EXPECT_EQ(found.sounds[k].end, c.between) << what << " sound " << k;
+      }
+    }
+    EXPECT_EQ(found.notSoundBytes, 0u) << what;
+  }
+}
+
+// No sound in any piece of disk without one, of any size; all but fill is
+// counted as left out.
+TEST(SoundSearch, NoSoundInPiecesWithoutOne) {
+  for (int kind = 0; kind < static_cast<int>(Junk::kCount); ++kind) {
+    for (size_t size : {1024u, 16384u, 0x40000u}) {
+      for (uint64_t seed : {1u, 2u}) {
+        const BankBytes piece = testimage::MakeJunk(static_cast<Junk>(kind), size, seed);
+        const SoundSearch found = FindSounds(piece.data(), piece.size());
+        const std::string what = std::string(testimage::JunkName(static_cast<Junk>(kind))) + " of " + std::to_string(size);
+        EXPECT_TRUE(found.sounds.empty()) << what << ":" << Spans(found);
+        if (kind > static_cast<int>(Junk::kFillFF)) {
+          EXPECT_GT(found.notSoundBytes, 0u) << what;
+        } else {
+          EXPECT_EQ(found.notSoundBytes, 0u) << what;
+        }
+      }
+    }
+  }
+}
+
+TEST(SoundSearch, EdgesOfTheImage) {
+  const BankBytes drum = [] {
+    testimage::BankRandom rng(5);
+    return testimage::MakeSound(testimage::SoundKind::kDrum, rng, testimage::SoundMaking());
+  }();
+  // A sound cut to one byte by the end of the RAM, on a unit after the drum.
+  const size_t lastAt = testimage::AlignUp(drum.size(), 4) + 2048;
+  auto with = [](BankBytes a, const BankBytes& b) {
+    a.insert(a.end(), b.begin(), b.end());
+    return a;
+  };
+  const struct {
+    const char* what;
+    BankBytes image;
+    std::vector<std::pair<size_t, size_t>> sounds;
+    SoundEnd last;
+  } cases[] = {
+      {"empty", {}, {}, SoundEnd::kEndOfRam},
+      {"all 0xE5", BankBytes(4096, 0xE5), {}, SoundEnd::kEndOfRam},
+      {"all 0x00", BankBytes(4096, 0x00), {}, SoundEnd::kEndOfRam},
+      {"all silence", BankBytes(4096, 0x80), {}, SoundEnd::kEndOfRam},
+      {"a one-byte sound at the very end", with(with(drum, BankBytes(lastAt - drum.size(), 0x00)), {0x17}),
+       {{0, drum.size()}, {lastAt, lastAt + 1}}, SoundEnd::kEndOfRam},
+      {"one byte alone at the very end is no sound", with(BankBytes(2048, 0x00), {0x17}), {}, SoundEnd::kEndOfRam},
+      {"a sound up to the very end", with(BankBytes(64, 0xFF), drum), {{64, 64 + drum.size()}}, SoundEnd::kEndOfRam},
+      {"a sound from the very start", with(drum, BankBytes(100, 0x00)), {{0, drum.size()}}, SoundEnd::kFill},
+  };
+  for (const auto& c : cases) {
+    const SoundSearch found = FindSounds(c.image.data(), c.image.size());
+    std::vector<std::pair<size_t, size_t>> spans;
+    for (const FoundSound& f : found.sounds) spans.emplace_back(f.span.start, f.span.end);
+    EXPECT_EQ(spans, c.sounds) << c.what;
+    if (!found.sounds.empty()) {
+      EXPECT_EQ(found.sounds.back().end, c.last) << c.what;
+    }
+  }
+}
+
+// What a sound ends at, as the table's last column names it.
+TEST(SoundSearch, EndNames) {
+  EXPECT_STREQ(SoundEndName(SoundEnd::kFill), "fill");
+  EXPECT_STREQ(SoundEndName(SoundEnd::kSilence), "silence");
+  EXPECT_STREQ(SoundEndName(SoundEnd::kNextSound), "next sound");
+  EXPECT_STREQ(SoundEndName(SoundEnd::kEndOfRam), "end of RAM");
+}
+
+}  // namespace
