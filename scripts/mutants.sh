@@ -46,13 +46,12 @@ d88ls/Listing.cpp | while (j < kPlanTracks && sectors[j] == sectors[i]) ++j; | w
 d88ls/Listing.cpp | d88.trackOffsets[t] >= tableEnd && d88.trackOffsets[t] < d88.diskSize | d88.trackOffsets[t] != 0 && d88.trackOffsets[t] <= d88.diskSize
 d88ls/Listing.cpp | d88.diskSize > held) { | d88.diskSize > held + 1) {
 common/Json.cpp | if (code >= 0x20 && code < 0x7F) { | if (code >= 0x20) {
-common/Json.cpp | if (code < least || | if (
+common/Text.cpp | if (code < least || | if (
 common/ShiftJis.cpp |       if (code == 0) return -1; | 
 adpcm/AdpcmB.cpp | {57, 57, 57, 57, 77, 102, 128, 153} | {57, 57, 57, 57, 77, 102, 128, 154}
 adpcm/AdpcmB.cpp | decoder.Decode(static_cast<uint8_t>(bytes[i] >> 4)) | decoder.Decode(static_cast<uint8_t>(bytes[i] & 0x0F))
 adpcm/AdpcmB.cpp | step = Clamp((step * kScale[magnitude]) >> 6, 127, 24576); | step = Clamp((step * kScale[magnitude]) >> 6, 127, 24575);
 adpcm/AdpcmB.h | (kClock * deltaN + kDivisor / 2) / kDivisor | (kClock * deltaN) / kDivisor
-adpcm/Sounds.cpp | if (runEnd - i >= minGap | if (runEnd - i > minGap
 adpcm/Wav.cpp | PutLE32(out + 28, rate * channels * bytesPerSample); | PutLE32(out + 28, rate * channels);
 common/Files.cpp | if (error != 0) std::remove(temporary.c_str()); | 
 common/Files.cpp |   if (error == 0 && std::rename(temporary.c_str(), path.c_str()) != 0) error = errno; | 
@@ -79,6 +78,17 @@ adpcm2wav/Ranges.cpp |     if (list.spans[here].start < list.spans[there].end) {
 adpcm2wav/Ranges.cpp |     if (list.spans[order[k - 1]].end > list.spans[order[reach]].end) reach = k - 1; |     reach = k - 1;
 adpcm2wav/Ranges.cpp |     if (hash != std::string::npos) line.resize(hash); | 
 d88ls/ListCommand.cpp |   if (S_ISDIR(info.st_mode)) return EISDIR; | 
+adpcm2wav/Picture.cpp |   const size_t rows = size == 0 ? 1 : (size + perRow - 1) / perRow; |   const size_t rows = size == 0 ? 1 : size / perRow + 1;
+adpcm2wav/Picture.cpp |     const int used = static_cast<int>((last - first + perColumn - 1) / perColumn); |     const int used = static_cast<int>((last - first) / perColumn);
+adpcm2wav/Picture.cpp | middle - hi * scale, middle - lo * scale + 0.5); | middle + hi * scale, middle + lo * scale + 0.5);
+adpcm2wav/Picture.cpp |   svg += "<text x=\"" + std::to_string(kLeft) + "\" y=\"22\" font-size=\"14\">" + XmlText(title) | svg += "<text x=\"" + std::to_string(kLeft) + "\" y=\"22\" font-size=\"14\">" + (title)
+adpcm2wav/Picture.cpp |   for (const ByteSpan& s : found.notSound) shade(s, | for (const ByteSpan& s : std::vector<ByteSpan>()) shade(s,
+adpcm2wav/Table.cpp |     json.Int(row.peak); |     json.Int(row.peak + 1);
+adpcm2wav/Convert.cpp |     for (size_t k = 0; k < jobs.size(); ++k) jobs[k].row.ending = SoundEndName(found.sounds[k].end); | 
+adpcm2wav/Convert.cpp |   if (searched) PrintLeftOut(out, found.notSoundBytes);\n  return kExitDone;\n} |   return kExitDone;\n}
+common/Json.cpp |   if (text[0] == '-' && std::strspn(text + 1, "0.") == std::strlen(text + 1)) { |   if (false) {
+common/Text.cpp |       case '&': out += "&amp;"; continue; | 
+common/Text.cpp |     if (code < 0x20 && code != '\t' && code != '\n' && code != '\r') code = kReplacementCharacter; | 
 LIST
 
 git ls-files -z | xargs -0 -I{} cp --parents {} "$work"
@@ -95,7 +105,11 @@ caught = total = 0
 for line in open(f"{work}/mutants.txt"):
     if not line.strip():
         continue
-    file, old, new = (part.replace("\\n", "\n") for part in line.rstrip("\n").split(" | "))
+    # A mutant that deletes its text may end in " |" with nothing after it.
+    parts = line.rstrip("\n").rstrip(" ").split(" | ", 2)
+    if len(parts) == 2 and parts[1].endswith(" |"):
+        parts = [parts[0], parts[1][:-2], ""]
+    file, old, new = (part.replace("\\n", "\n") for part in parts)
     path = f"{work}/{file}"
     original = open(path).read()
     if old not in original:
