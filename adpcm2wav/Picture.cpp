@@ -1,6 +1,5 @@
 #include "adpcm2wav/Picture.h"
 
-#include <cstdarg>
 #include <cstdio>
 
 #include "adpcm/AdpcmB.h"
@@ -19,15 +18,6 @@ constexpr int kRight = 16;
 constexpr size_t kTargetRows = 16;
 const char* const kColors[] = {"#1f77b4", "#d62728", "#2ca02c", "#9467bd", "#ff7f0e", "#17becf"};
 
-void Append(std::string& out, const char* format, ...) {
-  char line[512];
-  va_list args;
-  va_start(args, format);
-  const int n = std::vsnprintf(line, sizeof line, format, args);
-  va_end(args);
-  if (n > 0) out.append(line, static_cast<size_t>(n) < sizeof line ? static_cast<size_t>(n) : sizeof line - 1);
-}
-
 }  // namespace
 
 std::string DrawImage(const uint8_t* image, size_t size, const SoundSearch& found, const std::string& title) {
@@ -41,9 +31,9 @@ std::string DrawImage(const uint8_t* image, size_t size, const SoundSearch& foun
   auto rowTop = [](size_t row) { return kTop + static_cast<int>(row) * (kRowHeight + kRowGap); };
 
   std::string svg;
-  Append(svg, "<svg xmlns=\"http://www.w3.org/2000/svg\" width=\"%d\" height=\"%d\" viewBox=\"0 0 %d %d\" "
+  AppendFormat(svg, "<svg xmlns=\"http://www.w3.org/2000/svg\" width=\"%d\" height=\"%d\" viewBox=\"0 0 %d %d\" "
               "font-family=\"sans-serif\" font-size=\"11\">\n", width, height, width, height);
-  Append(svg, "<rect width=\"%d\" height=\"%d\" fill=\"#ffffff\"/>\n", width, height);
+  AppendFormat(svg, "<rect width=\"%d\" height=\"%d\" fill=\"#ffffff\"/>\n", width, height);
   svg += "<text x=\"" + std::to_string(kLeft) + "\" y=\"22\" font-size=\"14\">" + XmlText(title) + "</text>\n";
 
   // Rows: a frame, the address of their first byte, a centre line. Every
@@ -53,9 +43,9 @@ std::string DrawImage(const uint8_t* image, size_t size, const SoundSearch& foun
     const size_t first = row * perRow;
     const size_t last = first + perRow < size ? first + perRow : size;
     const int used = static_cast<int>((last - first + perColumn - 1) / perColumn);
-    Append(svg, "<text x=\"%d\" y=\"%d\" text-anchor=\"end\" fill=\"#555555\">0x%05zX</text>\n", kLeft - 6,
+    AppendFormat(svg, "<text x=\"%d\" y=\"%d\" text-anchor=\"end\" fill=\"#555555\">0x%05zX</text>\n", kLeft - 6,
            top + kRowHeight / 2 + 4, first);
-    Append(svg, "<rect x=\"%d\" y=\"%d\" width=\"%d\" height=\"%d\" fill=\"#d9d9d9\"/>\n", kLeft, top, used, kRowHeight);
+    AppendFormat(svg, "<rect x=\"%d\" y=\"%d\" width=\"%d\" height=\"%d\" fill=\"#d9d9d9\"/>\n", kLeft, top, used, kRowHeight);
   }
   // A span's stretch of each row it covers, as a rectangle of `fill`.
   auto shade = [&](const ByteSpan& s, const char* attributes) {
@@ -63,7 +53,7 @@ std::string DrawImage(const uint8_t* image, size_t size, const SoundSearch& foun
       const size_t from = s.start > row * perRow ? s.start : row * perRow;
       const size_t to = s.end < (row + 1) * perRow ? s.end : (row + 1) * perRow;
       const size_t x0 = (from - row * perRow) / perColumn, x1 = (to - row * perRow + perColumn - 1) / perColumn;
-      Append(svg, "<rect x=\"%zu\" y=\"%d\" width=\"%zu\" height=\"%d\" %s/>\n", kLeft + x0, rowTop(row), x1 - x0,
+      AppendFormat(svg, "<rect x=\"%zu\" y=\"%d\" width=\"%zu\" height=\"%d\" %s/>\n", kLeft + x0, rowTop(row), x1 - x0,
              kRowHeight, attributes);
     }
   };
@@ -75,7 +65,7 @@ std::string DrawImage(const uint8_t* image, size_t size, const SoundSearch& foun
   for (const ByteSpan& s : found.notSound) shade(s, "class=\"not-sound\" fill=\"url(#not-sound)\"");
   for (const ByteSpan& s : sounds) shade(s, "fill=\"#ffffff\"");
   for (size_t row = 0; row < rows; ++row) {
-    Append(svg, "<line x1=\"%d\" y1=\"%d\" x2=\"%d\" y2=\"%d\" stroke=\"#bbbbbb\" stroke-width=\"0.5\"/>\n", kLeft,
+    AppendFormat(svg, "<line x1=\"%d\" y1=\"%d\" x2=\"%d\" y2=\"%d\" stroke=\"#bbbbbb\" stroke-width=\"0.5\"/>\n", kLeft,
            rowTop(row) + kRowHeight / 2, kLeft + kColumns, rowTop(row) + kRowHeight / 2);
   }
 
@@ -86,7 +76,7 @@ std::string DrawImage(const uint8_t* image, size_t size, const SoundSearch& foun
     const ByteSpan& s = sounds[k];
     samples.resize(s.size() * kSamplesPerByte);
     DecodeAdpcmB(image + s.start, s.size(), samples.data());
-    Append(svg, "<path fill=\"none\" stroke=\"%s\" stroke-width=\"1\" d=\"", kColors[k % (sizeof kColors / sizeof kColors[0])]);
+    AppendFormat(svg, "<path fill=\"none\" stroke=\"%s\" stroke-width=\"1\" d=\"", kColors[k % (sizeof kColors / sizeof kColors[0])]);
     size_t at = s.start;
     while (at < s.end) {
       const size_t column = at / perColumn;
@@ -98,12 +88,12 @@ std::string DrawImage(const uint8_t* image, size_t size, const SoundSearch& foun
       }
       const size_t row = column / kColumns;
       const double middle = rowTop(row) + kRowHeight / 2.0, scale = (kRowHeight / 2.0 - 1) / 32768.0;
-      Append(svg, "M%zu.5 %.1fV%.1f", kLeft + column % kColumns, middle - hi * scale, middle - lo * scale + 0.5);
+      AppendFormat(svg, "M%zu.5 %.1fV%.1f", kLeft + column % kColumns, middle - hi * scale, middle - lo * scale + 0.5);
       at = next;
     }
     svg += "\"/>\n";
     const size_t row = s.start / perRow;
-    Append(svg, "<text x=\"%zu\" y=\"%d\" fill=\"%s\">#%zu 0x%05zX</text>\n", kLeft + (s.start % perRow) / perColumn + 2,
+    AppendFormat(svg, "<text x=\"%zu\" y=\"%d\" fill=\"%s\">#%zu 0x%05zX</text>\n", kLeft + (s.start % perRow) / perColumn + 2,
            rowTop(row) + 11, kColors[k % (sizeof kColors / sizeof kColors[0])], k + 1, s.start);
   }
   svg += "</svg>\n";

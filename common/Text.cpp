@@ -1,6 +1,7 @@
 #include "common/Text.h"
 
 #include <cinttypes>
+#include <cstdarg>
 #include <cstdio>
 
 uint32_t NextUtf8CodePoint(const unsigned char* text, size_t length, size_t* at) {
@@ -61,4 +62,13 @@ std::string XmlText(const std::string& utf8) {
     out += reference;
   }
   return out;
+}
+
+void AppendFormat(std::string& out, const char* format, ...) {
+  char line[512];
+  va_list args;
+  va_start(args, format);
+  const int n = std::vsnprintf(line, sizeof line, format, args);
+  va_end(args);
+  if (n > 0) out.append(line, static_cast<size_t>(n) < sizeof line ? static_cast<size_t>(n) : sizeof line - 1);
 }

@@ -23,4 +23,14 @@ uint32_t NextUtf8CodePoint(const unsigned char* text, size_t length, size_t* at)
 // same on every platform, whatever encoding a reader assumes.
 std::string XmlText(const std::string& utf8);
 
+// Appends what printf would print for `format` to `out` (at most 511
+// bytes a call, which the pictures' lines never reach).
+void AppendFormat(std::string& out, const char* format, ...)
+#if defined(__MINGW32__)
+    __attribute__((format(gnu_printf, 2, 3)))  // MinGW's own printf, as C++ there uses
+#elif defined(__GNUC__)
+    __attribute__((format(printf, 2, 3)))
+#endif
+    ;
+
 #endif  // COMMON_TEXT_H_

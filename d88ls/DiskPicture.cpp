@@ -1,6 +1,5 @@
 #include "d88ls/DiskPicture.h"
 
-#include <cstdarg>
 #include <cstdio>
 #include <cstring>
 #include <vector>
@@ -10,6 +9,7 @@
 #include "common/ShiftJis.h"
 #include "common/Text.h"
 #include "d88ls/ListCommand.h"
+#include "d88ls/Listing.h"
 #include "plan/AdpcmPlan.h"
 
 namespace {
@@ -46,15 +46,6 @@ const KindStyle kStyles[] = {
 };
 const KindStyle& Style(Kind kind) { return kStyles[static_cast<int>(kind)]; }
 
-void Append(std::string& out, const char* format, ...) {
-  char line[512];
-  va_list args;
-  va_start(args, format);
-  const int n = std::vsnprintf(line, sizeof line, format, args);
-  va_end(args);
-  if (n > 0) out.append(line, static_cast<size_t>(n) < sizeof line ? static_cast<size_t>(n) : sizeof line - 1);
-}
-
 // A disk's name as the listing quotes it, but decoded from Shift_JIS where
 // it decodes, so that a person reads it: control characters, quote and
 // backslash escaped, and where it does not decode, every byte above 0x7E
@@ -81,28 +72,6 @@ std::string QuotedName(const char* name) {
   return out + "\"";
 }
 
-const char* MediaName(int32_t type) {
-  switch (type) {
-    case 0x00: return "2D";
-    case 0x10: return "2DD";
-    case 0x20: return "2HD";
-    case 0x30: return "1D";
-    case 0x40: return "1DD";
-    default: return nullptr;
-  }
-}
-
-const char* StatusName(uint8_t status) {
-  switch (status) {
-    case 0x10: return "deleted data mark";
-    case 0xA0: return "ID CRC error";
-    case 0xB0: return "data CRC error";
-    case 0xC0: return "sector not found";
-    case 0xE0: return "no address mark";
-    case 0xF0: return "no data mark";
-    default: return nullptr;
-  }
-}
 
 bool IsPlanned(int32_t track) {
   return track >= PlannedTrack(0) && track <= PlannedTrack(kPlanTracks - 1) && (track - PlannedTrack(0)) % 2 == 0;
@@ -174,13 +143,13 @@ void AddCell(std::string& svg, int y, int x, const Cell& cell) {
   const KindStyle& style = Style(cell.kind);
   const int width = cell.cells * kCell - 1;
   if (cell.kind == Kind::kPresent) {
-    Append(svg, "<rect class=\"present\" x=\"%d\" y=\"%d\" width=\"%d\" height=\"%d\" fill=\"url(#sectors)\">", x, y,
+    AppendFormat(svg, "<rect class=\"present\" x=\"%d\" y=\"%d\" width=\"%d\" height=\"%d\" fill=\"url(#sectors)\">", x, y,
            width, kRowHeight);
   } else if (cell.kind == Kind::kMissing) {
-    Append(svg, "<rect class=\"missing\" x=\"%d.5\" y=\"%d.5\" width=\"%d\" height=\"%d\" fill=\"#ffffff\" "
+    AppendFormat(svg, "<rect class=\"missing\" x=\"%d.5\" y=\"%d.5\" width=\"%d\" height=\"%d\" fill=\"#ffffff\" "
                 "stroke=\"#888888\" stroke-dasharray=\"2 1\">", x, y, width - 1, kRowHeight - 1);
   } else {
-    Append(svg, "<rect class=\"%s\" x=\"%d\" y=\"%d\" width=\"%d\" height=\"%d\" fill=\"%s\">", style.name, x, y, width,
+    AppendFormat(svg, "<rect class=\"%s\" x=\"%d\" y=\"%d\" width=\"%d\" height=\"%d\" fill=\"%s\">", style.name, x, y, width,
            kRowHeight, style.fill);
   }
   svg += "<title>" + XmlText(cell.title) + "</title></rect>\n";
@@ -291,8 +260,8 @@ std::string DrawDisk(D88File& d88, const std::string& title) {
     }
     if (holes == 0) summary += "complete";
 
-    Append(body, "<g class=\"disk\" id=\"disk-%d\">\n", disk);
-    Append(body, "<text x=\"4\" y=\"%d\" font-size=\"13\" font-weight=\"bold\">", row * kPitch + 10);
+    AppendFormat(body, "<g class=\"disk\" id=\"disk-%d\">\n", disk);
+    AppendFormat(body, "<text x=\"4\" y=\"%d\" font-size=\"13\" font-weight=\"bold\">", row * kPitch + 10);
     body += XmlText(heading) + "</text>\n";
     ++row;
     // The summary, broken after a comma where it would run past the picture.
@@ -302,7 +271,7 @@ std::string DrawDisk(D88File& d88, const std::string& title) {
         to = summary.rfind(", ", from + 150);
         to = to == std::string::npos || to <= from ? from + 150 : to + 2;
       }
-      Append(body, "<text x=\"%d\" y=\"%d\" fill=\"%s\">", from == 0 ? 4 : 24, row * kPitch + 9,
+      AppendFormat(body, "<text x=\"%d\" y=\"%d\" fill=\"%s\">", from == 0 ? 4 : 24, row * kPitch + 9,
              holes == 0 ? "#1f3b73" : "#c00000");
       body += XmlText(summary.substr(from, to - from)) + "</text>\n";
       from = to;
@@ -324,7 +293,7 @@ std::string DrawDisk(D88File& d88, const std::string& title) {
       int32_t to = t;
       while (to < last && absent(t) && absent(to + 1)) ++to;
       if (to - t >= 2) {
-        Append(body, "<g class=\"track\" data-track=\"%d-%d\"><text x=\"%d\" y=\"%d\" text-anchor=\"end\" "
+        AppendFormat(body, "<g class=\"track\" data-track=\"%d-%d\"><text x=\"%d\" y=\"%d\" text-anchor=\"end\" "
                      "fill=\"#999999\">tracks %d-%d</text><text x=\"%d\" y=\"%d\" fill=\"#999999\">absent</text></g>\n",
                t, to, kLeft - 5, y + 9, t, to, kLeft, y + 9);
         t = to;
@@ -332,7 +301,7 @@ std::string DrawDisk(D88File& d88, const std::string& title) {
       }
       const RecordListing listing =
           t < d88.GetTableEntries() ? d88.ReadRecords(t, g_records, kMaxRecordsPerTrack) : RecordListing{};
-      Append(body, "<g class=\"track\" data-track=\"%d\"><text x=\"%d\" y=\"%d\" text-anchor=\"end\" fill=\"%s\">track %d</text>\n",
+      AppendFormat(body, "<g class=\"track\" data-track=\"%d\"><text x=\"%d\" y=\"%d\" text-anchor=\"end\" fill=\"%s\">track %d</text>\n",
              t, kLeft - 5, y + 9, listing.end == WalkEnd::kNoTrack ? "#999999" : "#333333", t);
       const std::vector<Cell> cells = TrackCells(t, g_records, listing.records);
       int x = kLeft;
@@ -360,7 +329,7 @@ std::string DrawDisk(D88File& d88, const std::string& title) {
       if (IsPlanned(t)) {
         incomplete = planned[t] != kPlanSectors;
         const int width = (drawn > kPlanSectors ? drawn : kPlanSectors) * kCell + 3;
-        Append(body, "<rect class=\"%s\" x=\"%d.5\" y=\"%d.5\" width=\"%d\" height=\"%d\" fill=\"none\" stroke=\"%s\" "
+        AppendFormat(body, "<rect class=\"%s\" x=\"%d.5\" y=\"%d.5\" width=\"%d\" height=\"%d\" fill=\"none\" stroke=\"%s\" "
                      "stroke-width=\"%d\"/>\n",
                incomplete ? "plan incomplete" : "plan", kLeft - 3, y - 2, width, kRowHeight + 3,
                incomplete ? "#c00000" : "#1f3b73", incomplete ? 2 : 1);
@@ -368,7 +337,7 @@ std::string DrawDisk(D88File& d88, const std::string& title) {
       }
       if (!note.empty()) {
         const int at = x > kLeft + kPlanSectors * kCell ? x + 8 : kLeft + kPlanSectors * kCell + 8;
-        Append(body, "<text x=\"%d\" y=\"%d\" fill=\"%s\">", at, y + 9,
+        AppendFormat(body, "<text x=\"%d\" y=\"%d\" fill=\"%s\">", at, y + 9,
                incomplete ? "#c00000" : (listing.end == WalkEnd::kNoTrack ? "#999999" : "#333333"));
         body += XmlText(note) + "</text>\n";
       }
@@ -380,11 +349,11 @@ std::string DrawDisk(D88File& d88, const std::string& title) {
 
   const int height = row * kPitch + 4;
   std::string svg;
-  Append(svg, "<svg xmlns=\"http://www.w3.org/2000/svg\" width=\"%d\" height=\"%d\" viewBox=\"0 0 %d %d\" "
+  AppendFormat(svg, "<svg xmlns=\"http://www.w3.org/2000/svg\" width=\"%d\" height=\"%d\" viewBox=\"0 0 %d %d\" "
               "font-family=\"sans-serif\" font-size=\"10\">\n", kWidth, height, kWidth, height);
   svg += "<defs><pattern id=\"sectors\" width=\"9\" height=\"12\" patternUnits=\"userSpaceOnUse\">"
          "<rect width=\"8\" height=\"10\" fill=\"#55a868\"/></pattern></defs>\n";
-  Append(svg, "<rect width=\"%d\" height=\"%d\" fill=\"#ffffff\"/>\n", kWidth, height);
+  AppendFormat(svg, "<rect width=\"%d\" height=\"%d\" fill=\"#ffffff\"/>\n", kWidth, height);
   svg += "<text x=\"4\" y=\"18\" font-size=\"14\">" + XmlText(title) + "</text>\n";
 
   // The legend: one cell of each kind, then the two outlines.
@@ -392,18 +361,18 @@ std::string DrawDisk(D88File& d88, const std::string& title) {
   const int y = 2 * kPitch + 2;
   for (const KindStyle& style : kStyles) {
     if (&style == &kStyles[static_cast<int>(Kind::kMissing)]) {
-      Append(svg, "<rect x=\"%d.5\" y=\"%d.5\" width=\"9\" height=\"9\" fill=\"#ffffff\" stroke=\"#888888\" "
+      AppendFormat(svg, "<rect x=\"%d.5\" y=\"%d.5\" width=\"9\" height=\"9\" fill=\"#ffffff\" stroke=\"#888888\" "
                   "stroke-dasharray=\"2 1\"/>", x, y);
     } else {
-      Append(svg, "<rect x=\"%d\" y=\"%d\" width=\"10\" height=\"10\" fill=\"%s\"/>", x, y, style.fill);
+      AppendFormat(svg, "<rect x=\"%d\" y=\"%d\" width=\"10\" height=\"10\" fill=\"%s\"/>", x, y, style.fill);
     }
-    Append(svg, "<text x=\"%d\" y=\"%d\">%s</text>\n", x + 14, y + 9, style.label);
+    AppendFormat(svg, "<text x=\"%d\" y=\"%d\">%s</text>\n", x + 14, y + 9, style.label);
     x += 14 + 6 * static_cast<int>(std::string(style.label).size()) + 12;
   }
-  Append(svg, "<rect x=\"%d.5\" y=\"%d.5\" width=\"16\" height=\"10\" fill=\"none\" stroke=\"#1f3b73\"/>"
+  AppendFormat(svg, "<rect x=\"%d.5\" y=\"%d.5\" width=\"16\" height=\"10\" fill=\"none\" stroke=\"#1f3b73\"/>"
               "<text x=\"%d\" y=\"%d\">read by d88adpcm</text>\n", x, y - 1, x + 22, y + 9);
   x += 22 + 6 * 16 + 12;
-  Append(svg, "<rect x=\"%d.5\" y=\"%d.5\" width=\"16\" height=\"10\" fill=\"none\" stroke=\"#c00000\" stroke-width=\"2\"/>"
+  AppendFormat(svg, "<rect x=\"%d.5\" y=\"%d.5\" width=\"16\" height=\"10\" fill=\"none\" stroke=\"#c00000\" stroke-width=\"2\"/>"
               "<text x=\"%d\" y=\"%d\">incomplete there</text>\n", x, y - 1, x + 22, y + 9);
   return svg + body + "</svg>\n";
 }

@@ -7,6 +7,29 @@
 #include "common/ShiftJis.h"
 #include "plan/AdpcmPlan.h"
 
+const char* MediaName(int32_t type) {
+  switch (type) {
+    case 0x00: return "2D";
+    case 0x10: return "2DD";
+    case 0x20: return "2HD";
+    case 0x30: return "1D";
+    case 0x40: return "1DD";
+    default: return nullptr;
+  }
+}
+
+const char* StatusName(uint8_t status) {
+  switch (status) {
+    case 0x10: return "deleted data mark";
+    case 0xA0: return "ID CRC error";
+    case 0xB0: return "data CRC error";
+    case 0xC0: return "sector not found";
+    case 0xE0: return "no address mark";
+    case 0xF0: return "no data mark";
+    default: return nullptr;
+  }
+}
+
 namespace {
 
 // Every walk ends after kMaxRecordsPerTrack records.
@@ -32,30 +55,6 @@ void PrintName(std::FILE* out, const char* name) {
   std::fputc('"', out);
 }
 
-// The disk kinds the media type byte names.
-const char* MediaName(int32_t type) {
-  switch (type) {
-    case 0x00: return "2D";
-    case 0x10: return "2DD";
-    case 0x20: return "2HD";
-    case 0x30: return "1D";
-    case 0x40: return "1DD";
-    default: return nullptr;
-  }
-}
-
-// What the disk BIOS said of a sector when the image was made.
-const char* StatusName(uint8_t status) {
-  switch (status) {
-    case 0x10: return "deleted data mark";
-    case 0xA0: return "ID CRC error";
-    case 0xB0: return "data CRC error";
-    case 0xC0: return "sector not found";
-    case 0xE0: return "no address mark";
-    case 0xF0: return "no data mark";
-    default: return nullptr;
-  }
-}
 
 // True when the two records differ in nothing the listing marks.
 bool SameMarks(const SectorRecord& a, const SectorRecord& b) {

@@ -40,4 +40,12 @@ bool DescribeImageDoubt(D88File& d88, uint64_t fileSize, char (&text)[kWarningSi
 // code stays 0.
 void WarnAboutImage(D88File& d88, const char* path, uint64_t fileSize, std::FILE* err);
 
+// The disk kind the media type byte names ("2D", "2DD", "2HD", "1D",
+// "1DD"), or null for any other value.
+const char* MediaName(int32_t type);
+
+// What the disk BIOS's status byte of a record says ("data CRC error",
+// ...), or null for a value with no name (0 is a normal record).
+const char* StatusName(uint8_t status);
+
 #endif  // D88LS_LISTING_H_
