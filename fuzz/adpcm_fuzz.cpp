@@ -74,7 +74,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   DecodeAdpcmB(image, length, samples.data());
   std::vector<uint8_t> bytes(samples.size() * 2);
   WavSamples(samples.data(), samples.size(), bytes.data());
-  const std::string svg = DrawImage(image, length, sounds, "fuzz");
+  const std::string svg = DrawImage(image, length, found, "fuzz");
   Check(svg.compare(0, 5, "<svg ") == 0 && svg.size() >= 7 && svg.compare(svg.size() - 7, 7, "</svg>\n") == 0);
   return 0;
 }
