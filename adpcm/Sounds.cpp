@@ -38,7 +38,7 @@ constexpr size_t kRepeatRun = 6;
 // sample units) that decoding on must show there.
 constexpr size_t kWindow = 256;
 constexpr size_t kBefore = 1024;
-constexpr size_t kAfter = 2048;
+constexpr size_t kAfter = 1024;
 constexpr int64_t kJump = 1000;
 // The level is weighed only where the bytes on either side are this many:
 // a sound's level moves within its first few hundred bytes.

@@ -36,7 +36,7 @@
 //    at t: t is a start when, over the 256 bytes after it, decoding on puts
 //    3 % or more of its samples at the clamps and decoding from reset 1 % or
 //    fewer, or when, with 512 bytes or more on either side, decoding on
-//    moves the mean level of the 2 KiB after t by 1,000 or more from that of
+//    moves the mean level of the 1 KiB after t by 1,000 or more from that of
 //    the 1 KiB before while decoding from reset moves it a quarter as much.
 //    Among the units 128 bytes before to 32 after the first that qualifies,
 //    the one decoding from reset explains best is taken. What lies before a
