@@ -320,7 +320,13 @@ void SplitTouching(const uint8_t* image, size_t size, const Piece& piece, bool u
       // Cheap sign first: the level decoding on reaches after t.
       int64_t after = 0;
       for (size_t i = t + 1; i <= t + kLoudAfter; ++i) after += Abs(track.StateAt(i).acc);
-      if (after >= kOnsetLevel * static_cast<int64_t>(kLoudAfter) / 2 && OnsetAt(image, track, t)) {
+      // and the quiet before it, from the level after each byte: decoding
+      // on differs from reset by the level at t, which is no louder than
+      // the quiet.
+      bool quiet = after >= kOnsetLevel * static_cast<int64_t>(kLoudAfter) / 2;
+      const int64_t bound = after / static_cast<int64_t>(kLoudAfter) / (kOnsetRatio - 1);
+      for (size_t i = t; quiet && i > t - kQuietBefore; --i) quiet = Abs(track.StateAt(i).acc) <= bound;
+      if (quiet && OnsetAt(image, track, t)) {
         const Counts before = track.CountsOf(cur, t);
         if (Judge(image, cur, t, size, &before) == Kind::kSound) {
           out->push_back({cur, t, image[t - 1] == 0 ? SoundEnd::kFill : SoundEnd::kNextSound, Kind::kSound});
