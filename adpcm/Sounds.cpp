@@ -38,7 +38,7 @@ constexpr size_t kRepeatRun = 6;
 // sample units) that decoding on must show there.
 constexpr size_t kWindow = 256;
 constexpr size_t kBefore = 1024;
-constexpr size_t kAfter = 2048;
+constexpr size_t kAfter = 1024;
 constexpr int64_t kJump = 1000;
 // The level is weighed only where the bytes on either side are this many:
 // a sound's level moves within its first few hundred bytes.
@@ -50,6 +50,15 @@ constexpr size_t kRefineBack = 128;
 // After a possible start that the evidence does not bear out, the next is
 // weighed this many bytes on.
 constexpr size_t kWeighEvery = 16;
+// An onset on a 32-byte unit: the bytes before it judged for quiet, the
+// bytes after it for loudness, the least mean loudness after it and how
+// many times the loudest sample before it that must be.
+constexpr size_t kQuietBefore = 128;
+constexpr size_t kLoudAfter = 32;
+constexpr int64_t kOnsetLevel = 300;
+constexpr int64_t kOnsetRatio = 3;
+// Encoded silence this long before it makes a pause, not an end.
+constexpr size_t kPauseRun = 16;
 
 constexpr int32_t kMax = 32767, kMin = -32768;
 
@@ -245,9 +254,44 @@ Verdict Weigh(const uint8_t* image, const Track& track, size_t t, size_t before,
 
 Kind Judge(const uint8_t* image, size_t start, size_t end, size_t size, const Counts* known);
 
+// Whether a sound starts at `t`, on a 32-byte unit, with an onset: the
+// `kQuietBefore` bytes before it, decoded on, stay quiet, and the
+// `kLoudAfter` after it, decoded from reset, are on average several times
+// louder than the loudest of them. A sound that ends quietly leaves the
+// decoder near its reset state, so decoding on and from reset agree and
+// only the onset tells the next sound's first byte; inside a sound a quiet
+// stretch rarely turns loud at once, and more rarely on the unit. A pause
+// of encoded silence is no end: the sound that holds it is stored whole.
+bool OnsetAt(const uint8_t* image, const Track& track, size_t t) {
+  size_t k = t;
+  while (k > t - 2 && image[k - 1] == 0x00) --k;
+  size_t silent = 0;
+  while (silent < kPauseRun && IsSilence(image[k - 1 - silent])) ++silent;
+  if (silent == kPauseRun) return false;
+  AdpcmBDecoder on = track.StateAt(t - kQuietBefore);
+  int32_t peak = 0;
+  for (size_t i = t - kQuietBefore; i < t; ++i) {
+    const int32_t a = on.Decode(static_cast<uint8_t>(image[i] >> 4));
+    const int32_t c = on.Decode(static_cast<uint8_t>(image[i] & 15));
+    const int32_t m = a < 0 ? -a : a, n = c < 0 ? -c : c;
+    peak = m > peak ? m : peak;
+    peak = n > peak ? n : peak;
+  }
+  AdpcmBDecoder reset;
+  int64_t loud = 0;
+  for (size_t i = t; i < t + kLoudAfter; ++i) {
+    loud += Abs(reset.Decode(static_cast<uint8_t>(image[i] >> 4)));
+    loud += Abs(reset.Decode(static_cast<uint8_t>(image[i] & 15)));
+  }
+  const int64_t mean = loud / static_cast<int64_t>(2 * kLoudAfter);
+  const int64_t floor = peak < 60 ? 60 : peak;
+  return mean >= kOnsetLevel && mean >= kOnsetRatio * floor;
+}
+
 // Step 4: the starts inside a stretch that nothing but the decoder's
 // evidence marks; the stretch is appended to `out` in pieces.
-void SplitTouching(const uint8_t* image, size_t size, const Piece& piece, TrackBuffers& buffers, std::vector<Piece>* out) {
+void SplitTouching(const uint8_t* image, size_t size, const Piece& piece, bool unit32, TrackBuffers& buffers,
+                   std::vector<Piece>* out) {
   const size_t s = piece.start, e = piece.end;
   if (e - s < 2 * kMinSound) {
     out->push_back(piece);
@@ -268,6 +312,31 @@ void SplitTouching(const uint8_t* image, size_t size, const Piece& piece, TrackB
     if (t < nextWeigh || track.Clamps(cur, t) * 100 > 2 * (t - cur) * kMaxClampPercent) {
       t += 4;
       continue;
+    }
+    // On 32-byte units, a sound that follows one that ended quietly, with
+    // 0 to 2 bytes of 0x00 between (3 or more are a pad, step 3).
+    if (unit32 && t % 32 == 0 && t - cur >= kQuietBefore && t + kLoudAfter <= e &&
+        !(image[t - 1] == 0 && image[t - 2] == 0 && image[t - 3] == 0)) {
+      // Cheap sign first: the level decoding on reaches after t.
+      int64_t after = 0;
+      for (size_t i = t + 1; i <= t + kLoudAfter; ++i) after += Abs(track.StateAt(i).acc);
+      // and the quiet before it, from the level after each byte: decoding
+      // on differs from reset by the level at t, which is no louder than
+      // the quiet.
+      bool quiet = after >= kOnsetLevel * static_cast<int64_t>(kLoudAfter) / 2;
+      const int64_t bound = after / static_cast<int64_t>(kLoudAfter) / (kOnsetRatio - 1);
+      for (size_t i = t; quiet && i > t - kQuietBefore; --i) quiet = Abs(track.StateAt(i).acc) <= bound;
+      if (quiet && OnsetAt(image, track, t)) {
+        const Counts before = track.CountsOf(cur, t);
+        if (Judge(image, cur, t, size, &before) == Kind::kSound) {
+          out->push_back({cur, t, image[t - 1] == 0 ? SoundEnd::kFill : SoundEnd::kNextSound, Kind::kSound});
+          cur = t;
+          track.Restart(cur);
+          t = first(cur);
+          nextWeigh = 0;
+          continue;
+        }
+      }
     }
     const int64_t meanB = track.Mean(t - wb, t), meanA = track.Mean(t, t + wa);
     const int64_t jump = Abs(meanA - meanB);
@@ -478,7 +547,7 @@ SoundSearch FindSounds(const uint8_t* image, size_t size, const SearchOptions& o
   for (const Piece& stretch : stretches) {
     parts.clear();
     SplitAtPads(image, stretch, unit32, &parts);
-    for (const Piece& part : parts) SplitTouching(image, size, part, buffers, &pieces);
+    for (const Piece& part : parts) SplitTouching(image, size, part, unit32, buffers, &pieces);
   }
 
   // Step 5.

@@ -27,20 +27,27 @@
 //    bytes of its own, or up to 32 that differ from the pad's value); 4,096
 //    or more bytes of silence are a gap wherever they end. In an image whose
 //    starts lie on 32 (step 2), a run of 3 to 15 bytes of 0x00 that ends on
-//    a multiple of 32, or 1 or 2 bytes past one, parts two sounds there. Shorter pauses, and pauses
-//    that end off the unit, stay inside their sound: after silence the
-//    decoder is back in its reset state, so playing on changes no sample.
+//    a multiple of 32, or 1 or 2 bytes past one, parts two sounds there.
+//    Shorter pauses, and pauses that end off the unit, stay inside their
+//    sound: after silence the decoder is back in its reset state, so
+//    playing on changes no sample.
 //
 // 4. A start where nothing parts two sounds. At a 4-byte unit t the
 //    decoder that played on from the latest start is set beside one reset
 //    at t: t is a start when, over the 256 bytes after it, decoding on puts
 //    3 % or more of its samples at the clamps and decoding from reset 1 % or
 //    fewer, or when, with 512 bytes or more on either side, decoding on
-//    moves the mean level of the 2 KiB after t by 1,000 or more from that of
+//    moves the mean level of the 1 KiB after t by 1,000 or more from that of
 //    the 1 KiB before while decoding from reset moves it a quarter as much.
 //    Among the units 128 bytes before to 32 after the first that qualifies,
-//    the one decoding from reset explains best is taken. What lies before a
-//    start must itself pass step 5.
+//    the one decoding from reset explains best is taken. In an image on
+//    32-byte units, a multiple of 32 after 0 to 2 bytes of 0x00 is also a
+//    start where a sound ended quietly and the next begins with an onset:
+//    the 32 bytes after it, decoded from reset, average 300 or more and
+//    three times the loudest sample of the 128 bytes before, decoded on,
+//    and those do not end in 16 bytes of silence (a pause stays inside its
+//    sound). A quiet end leaves the decoder near reset, so only the onset
+//    tells. What lies before a start must itself pass step 5.
 //
 // 5. Sound at all. Decoded from reset, code, text, tables and pictures
 //    climb to the clamps and stay there, or swing at full scale: a stretch
@@ -57,8 +64,10 @@
 //
 // Where it can still be wrong: two sounds that touch, the first ending
 // near zero (a level under about 1,000, or silence off the units above),
-// come out as one; so do sounds parted by 0 to 2 bytes of 0x00 on 32-byte
-// units. A real run of 3 or more 0x00 inside a sound that ends at a
+// come out as one, unless on 32-byte units the next begins with an onset;
+// a sound that starts softly (a slow attack) after 0 to 2 bytes of 0x00
+// stays merged with the one before. A sound that falls silent for 128
+// bytes and then hits hard, on a multiple of 32, is parted there. A real run of 3 or more 0x00 inside a sound that ends at a
 // multiple of 32, in an image on 32-byte units, parts it. A sound whose
 // first bytes equal the fill before it, or are silence, may start a unit
 // late. A sound's last bytes equal to the fill after it are taken for fill

@@ -37,6 +37,8 @@ TEST(SoundSearch, EverySoundOfEveryLayoutAloneFromItsTrueStart) {
   } cases[] = {
       {Layout::kDrumBank, 2, SoundEnd::kFill},        {Layout::kDrumBank, 3, SoundEnd::kFill},
       {Layout::kTracker32, 16, SoundEnd::kFill},      {Layout::kTracker32, 22, SoundEnd::kFill},
+      // A sound there ends quietly 2 bytes before the next one's unit.
+      {Layout::kTracker32, 11, SoundEnd::kFill},
       {Layout::kTracker256, 1, SoundEnd::kSilence},   {Layout::kTracker256, 3, SoundEnd::kSilence},
       {Layout::kTracker256Chip, 1, SoundEnd::kSilence}, {Layout::kTracker256Chip, 2, SoundEnd::kSilence},
       {Layout::kCompiler, 6, SoundEnd::kNextSound},   {Layout::kCompiler, 10, SoundEnd::kNextSound},
