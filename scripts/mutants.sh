@@ -88,7 +88,7 @@ adpcm2wav/Convert.cpp |     for (size_t k = 0; k < jobs.size(); ++k) jobs[k].row
 adpcm2wav/Convert.cpp |   if (searched) PrintLeftOut(out, found.notSoundBytes);\n  return kExitDone;\n} |   return kExitDone;\n}
 common/Json.cpp |   if (text[0] == '-' && std::strspn(text + 1, "0.") == std::strlen(text + 1)) { |   if (false) {
 common/Text.cpp |       case '&': out += "&amp;"; continue; | 
-common/Text.cpp |     if (code < 0x20 && code != '\t' && code != '\n' && code != '\r') code = kReplacementCharacter; | 
+common/Text.cpp |     if (code == 0xFFFE || code == 0xFFFF) code = kReplacementCharacter; | 
 LIST
 
 git ls-files -z | xargs -0 -I{} cp --parents {} "$work"

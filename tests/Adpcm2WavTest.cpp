@@ -322,14 +322,20 @@ TEST(RamPicture, RowsOfImagesThatAreNoMultipleOfARow) {
   const struct {
     size_t size;
     const char* lastRowWidth;
-  } cases[] = {{20000, "784"}, {20001, "785"}};
+    const char* height;
+    const char* lastRow;  // the last row's address, and the one that must not follow
+    const char* noRow;
+  } cases[] = {{20000, "784", "776", ">0x04800</text>", ">0x05000</text>"},
+               {20001, "785", "776", ">0x04800</text>", ">0x05000</text>"},
+               // A whole number of rows: 16 of 1,024 bytes, none after them.
+               {16384, "1024", "1220", ">0x03C00</text>", ">0x04000</text>"}};
   for (const auto& c : cases) {
     const Bytes image(c.size, 0x00);
     const std::string svg = DrawImage(image.data(), image.size(), SoundSearch(), "t");
-    EXPECT_EQ(Attribute(svg, 0, "height"), "776") << c.size;
-    const size_t lastRow = svg.find(">0x04800</text>");
+    EXPECT_EQ(Attribute(svg, 0, "height"), c.height) << c.size;
+    const size_t lastRow = svg.find(c.lastRow);
     ASSERT_NE(lastRow, std::string::npos) << c.size;
-    EXPECT_EQ(svg.find(">0x05000</text>"), std::string::npos);
+    EXPECT_EQ(svg.find(c.noRow), std::string::npos) << c.size;
     EXPECT_EQ(Attribute(svg, lastRow, "width"), c.lastRowWidth) << c.size;
   }
 }

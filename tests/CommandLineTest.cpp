@@ -49,6 +49,8 @@ TEST(Adpcm2WavOptions, WrongCommandLinesSayWhatIsWrong) {
       {{"ADPCM", "other"}, "one IMAGE only"},
       {{"-x", "ADPCM"}, "unknown option -x"},
       {{"--rate-of=5", "ADPCM"}, "unknown option --rate-of"},
+      // Only long options take "=VALUE"; a short one is a word of its own.
+      {{"-r=8000", "ADPCM"}, "unknown option -r=8000"},
       {{"-r", "16k", "ADPCM"}, "not a number: 16k"},
       {{"-r", "-5", "ADPCM"}, "not a number: -5"},
       {{"-r", "18446744073709551617", "ADPCM"}, "not a number: 18446744073709551617"},

@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "common/Files.h"
+#include "common/Json.h"
 #include "common/Text.h"
 #include "kit/TestUtil.h"
 
@@ -28,6 +29,26 @@ TEST(XmlText, AnyBytesGiveAsciiThatXmlReads) {
       {"\xC0\xAF", "&#xFFFD;&#xFFFD;"},               // an overlong form
   };
   for (const auto& c : cases) EXPECT_EQ(XmlText(c.in), c.out) << c.in;
+}
+
+TEST(JsonWriter, FixedNumbersNeverCarryASignOnZero) {
+  testutil::TempDir dir;
+  const struct {
+    double value;
+    int32_t decimals;
+    const char* text;
+  } cases[] = {{0.6, 3, "0.600"}, {-8.64, 1, "-8.6"}, {-0.0004, 3, "0.000"}, {-0.0, 1, "0.0"}, {-0.05, 1, "-0.1"},
+               {32.8211, 3, "32.821"}};
+  for (const auto& c : cases) {
+    std::FILE* f = std::fopen(dir.File("j").c_str(), "w+b");
+    ASSERT_NE(f, nullptr);
+    JsonWriter json(f);
+    json.Fixed(c.value, c.decimals);
+    std::fclose(f);
+    std::vector<uint8_t> bytes;
+    ASSERT_EQ(ReadWholeFile(dir.File("j").c_str(), &bytes), 0);
+    EXPECT_EQ(std::string(bytes.begin(), bytes.end()), c.text) << c.value;
+  }
 }
 
 TEST(FileName, IsThePathsLastPart) {

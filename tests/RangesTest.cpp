@@ -52,6 +52,10 @@ TEST(RangeList, WrongListsNameTheLine) {
       {"100:200\n0:50\n0:10\n", 3, "overlaps line 2"},
       {"0:1000\n10:20\n30:40\n", 2, "overlaps line 1"},
       {"500:600\n0:4096\n", 2, "overlaps line 1"},
+      {"0:16\n15:20\n", 2, "overlaps line 1"},  // by one byte
+      // Line 2 overlaps line 1, which reaches past line 3 that starts
+      // between them: the first line that overlaps any before it is named.
+      {"0:100\n30:40\n10:20\n", 2, "overlaps line 1"},
   };
   for (const auto& c : cases) {
     const RangeList list = ParseRanges(c.text, 4096);

@@ -6,6 +6,7 @@ kit: the same sounds, fields and endings, and the same bytes left out.
 table_check.py MAKE_IMAGES ADPCM2WAV
 """
 import json
+import math
 import os
 import subprocess
 import sys
@@ -44,6 +45,13 @@ def main():
                         f"{sound['seconds']:.3f}", peak, sound["file"]]
                 expect(fields[:7] == want and ended == sound["ended_by"], f"row {row!r} against {sound}")
                 expect(sound["ended_by"] in ("fill", "silence", "next sound", "end of RAM"), "ended_by")
+                # The peak in dB as the table rounds it, from the level alone;
+                # a level that rounds to full scale is 0.0, never -0.0.
+                level = sound["peak"]
+                expect(0 <= level <= 32768, f"peak {level}")
+                if level > 0:
+                    db = 20 * math.log10(level / 32768)
+                    expect(sound["peak_dbfs"] == (0.0 if db > -0.05 else float(f"{db:.1f}")), f"peak_dbfs of {sound}")
             print(f"{name}: {len(doc['sounds'])} sounds, {doc['not_sound_bytes']} bytes not sound: alike")
     for failure in failures:
         print("FAILED:", failure)
