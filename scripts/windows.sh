@@ -72,6 +72,26 @@ ctest --test-dir "$build/project" --output-on-failure -j2
 # the same but for the line ends.
 cmake -S . -B "$build/native" -G Ninja -DCMAKE_BUILD_TYPE=Release -DD88_BUILD_TESTS=OFF >/dev/null
 cmake --build "$build/native" --target d88adpcm d88ls adpcm2wav make_images >/dev/null
+# A program under Wine. The programs exit 0, 1 or 2 and always print
+# something; any other status, or nothing printed at all, is Wine failing to
+# start one (seen under load: no output, no file), and the run is tried
+# again, twice at most, with what it printed thrown away.
+winerun() {
+  local status attempt
+  for attempt in 1 2 3; do
+    status=0
+    wine "$@" >"$compare/.out" 2>"$compare/.err" || status=$?
+    if [ "$status" -le 2 ] && { [ -s "$compare/.out" ] || [ -s "$compare/.err" ]; }; then
+      cat "$compare/.out"
+      cat "$compare/.err" >&2
+      return "$status"
+    fi
+    echo "wine exited $status for $1 (try $attempt)" >>"$compare/wine-retries.log"
+  done
+  cat "$compare/.out"
+  cat "$compare/.err" >&2
+  return "$status"
+}
 compare="$build/compare"
 rm -rf "$compare" && mkdir -p "$compare/images"
 "$build/native/kit/make_images" "$compare/images"
@@ -83,10 +103,10 @@ for image in "$compare"/images/*; do
     cp "$image" "$compare/$side/$name/$name"
   done
   (cd "$compare/linux/$name" && { "$build/native/tool/d88adpcm" "$name" || true; } >stdout 2>stderr)
-  (cd "$compare/windows/$name" && { wine "$build/project/tool/d88adpcm.exe" "$name" || true; } >stdout 2>stderr)
+  (cd "$compare/windows/$name" && { winerun "$build/project/tool/d88adpcm.exe" "$name" || true; } >stdout 2>stderr)
   # d88ls's JSON is the same bytes on both, line ends included.
   (cd "$compare/linux/$name" && { "$build/native/d88ls/d88ls" --json "$name" || true; } >listing.json 2>>stderr)
-  (cd "$compare/windows/$name" && { wine "$build/project/d88ls/d88ls.exe" --json "$name" || true; } >listing.json 2>>stderr)
+  (cd "$compare/windows/$name" && { winerun "$build/project/d88ls/d88ls.exe" --json "$name" || true; } >listing.json 2>>stderr)
   for side in linux windows; do
     dir="$compare/$side/$name"
     input=ADPCM
@@ -95,8 +115,8 @@ for image in "$compare"/images/*; do
       (cd "$dir" && { "$build/native/adpcm2wav/adpcm2wav" --svg pic.svg -o out "$input" || true; } >>stdout 2>>stderr)
       (cd "$dir" && { "$build/native/adpcm2wav/adpcm2wav" --whole -o whole "$input" || true; } >>stdout 2>>stderr)
     else
-      (cd "$dir" && { wine "$build/project/adpcm2wav/adpcm2wav.exe" --svg pic.svg -o out "$input" || true; } >>stdout 2>>stderr)
-      (cd "$dir" && { wine "$build/project/adpcm2wav/adpcm2wav.exe" --whole -o whole "$input" || true; } >>stdout 2>>stderr)
+      (cd "$dir" && { winerun "$build/project/adpcm2wav/adpcm2wav.exe" --svg pic.svg -o out "$input" || true; } >>stdout 2>>stderr)
+      (cd "$dir" && { winerun "$build/project/adpcm2wav/adpcm2wav.exe" --whole -o whole "$input" || true; } >>stdout 2>>stderr)
       sed -i 's/\r$//' "$dir/stdout" "$dir/stderr"
     fi
   done
