@@ -31,9 +31,17 @@ constexpr int64_t kMaxLevel = 8000;
 // The most samples at the clamps, in percent: a sound mastered hot clips
 // about 1 % of its samples.
 constexpr size_t kMaxClampPercent = 3;
-// The most bytes in runs of 4 or more of one value but silence, in percent.
+// Stretches shorter than this may not reach the clamps at all.
+constexpr size_t kShortSound = 256;
+// The most bytes in runs of kRepeatRun or more of one value but silence, in percent.
 constexpr size_t kMaxRepeatedPercent = 20;
 constexpr size_t kRepeatRun = 6;
+// The fewest rises, in percent, among the high codes of bytes that are not
+// silence, and among the low codes; as many falls at least.
+constexpr size_t kMinHalfRisePercent = 10;
+// The most codes, in percent, equal to the code before.
+constexpr size_t kMaxSamePercent = 60;
+constexpr size_t kMaxSameShortPercent = 45;
 // Bytes judged on each side of a possible start, and the DC jump (in
 // sample units) that decoding on must show there.
 constexpr size_t kWindow = 256;
@@ -473,6 +481,10 @@ Kind Judge(const uint8_t* image, size_t start, size_t end, size_t size, const Co
   const size_t clamped = counts.clamped, loud = counts.loud, positive = counts.positive;
   const size_t samples = 2 * n;
   if (clamped * 100 > samples * kMaxClampPercent) return Kind::kNotSound;
+  // A stretch this short holds too few samples for the share to tell: a
+  // few bytes of code between two runs of 0x00 reach the clamps at once,
+  // a click or blip of a sound does not.
+  if (n < kShortSound && clamped > 0) return Kind::kNotSound;
   if (loud * 100 > samples * 10) return Kind::kNotSound;
   if (Abs(sum / static_cast<int64_t>(samples)) > kMaxLevel) return Kind::kNotSound;
   // An encoder that follows a wave writes as many rises as falls; text,
@@ -488,6 +500,36 @@ Kind Judge(const uint8_t* image, size_t start, size_t end, size_t size, const Co
     i = j;
   }
   if (repeated * 100 > n * kMaxRepeatedPercent) return Kind::kNotSound;
+  // The two codes of a byte are neighbouring samples of one wave, so each
+  // half of the byte rises about as often as the other; bytes below 0x80
+  // always rise first, bytes of 0x00 to 0x0F (map cells, small numbers)
+  // always by the smallest step. Silence alternates by design and is left
+  // out.
+  if (n >= kMinSound) {
+    size_t codes = 0, highRises = 0, lowRises = 0;
+    for (size_t i = start; i < end; ++i) {
+      if (IsSilence(image[i])) continue;
+      ++codes;
+      highRises += (image[i] & 0x80) == 0;
+      lowRises += (image[i] & 0x08) == 0;
+    }
+    auto lopsided = [codes](size_t rises) {
+      return rises * 100 > codes * (100 - kMinHalfRisePercent) || rises * 100 < codes * kMinHalfRisePercent;
+    };
+    if (lopsided(highRises) || lopsided(lowRises)) return Kind::kNotSound;
+    // Pictures of 4 bits a dot hold areas of one colour: most codes repeat
+    // the one before. In a sound only the quiet tail of a slow wave does
+    // that, and never for most of the sound; a short stretch, a small
+    // sprite between rows of colour 0, is held to less.
+    size_t same = 0;
+    uint8_t previous = static_cast<uint8_t>(image[start] >> 4);
+    for (size_t i = start; i < end; ++i) {
+      const uint8_t high = static_cast<uint8_t>(image[i] >> 4), low = static_cast<uint8_t>(image[i] & 15);
+      same += (high == previous) + (low == high);
+      previous = low;
+    }
+    if (same * 100 > samples * (n < kShortSound ? kMaxSameShortPercent : kMaxSamePercent)) return Kind::kNotSound;
+  }
   return n < kMinSound ? Kind::kShortAtEnd : Kind::kSound;
 }
 
