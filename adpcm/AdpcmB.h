@@ -13,8 +13,25 @@ struct AdpcmBDecoder {
   int32_t step = 127;  // the step size, 127 to 24576
 
   // Plays one 4-bit code (bits 0-2 magnitude, bit 3 sign) and returns the
-  // sample it yields.
-  int16_t Decode(uint8_t code);
+  // sample it yields. Defined here so that loops over many codes (the
+  // search for sounds decodes every byte of them) inline it.
+  int16_t Decode(uint8_t code) {
+    // How the step size grows or shrinks after a code of each magnitude, in
+    // 64ths: small codes shrink it, large ones widen it.
+    static constexpr int32_t kScale[8] = {57, 57, 57, 57, 77, 102, 128, 153};
+    const int32_t magnitude = code & 7;
+    // (2m + 1) / 8 of a step, rounded down before the sign is applied.
+    int32_t diff = ((2 * magnitude + 1) * step) >> 3;
+    if ((code & 8) != 0) diff = -diff;
+    // Sound seldom reaches the clamps: one test of the range, then which.
+    int32_t sum = acc + diff;
+    if (static_cast<uint32_t>(sum + 32768) > 65535u) sum = sum < 0 ? -32768 : 32767;
+    acc = sum;
+    const int32_t next = (step * kScale[magnitude]) >> 6;
+    const int32_t least = next < 127 ? 127 : next;
+    step = least > 24576 ? 24576 : least;
+    return static_cast<int16_t>(acc);
+  }
 };
 
 // Samples a byte yields.

@@ -1,6 +1,7 @@
 #include "adpcm/Sounds.h"
 
 #include <cstring>
+#include <memory>
 
 #include "adpcm/AdpcmB.h"
 
@@ -9,6 +10,8 @@ namespace {
 // Runs of one value other than 0x00 and 0xFF need at least this many bytes
 // to be fill.
 constexpr size_t kOtherFillRun = 32;
+// Fill this long or longer holds an aligned 8-byte word of its value.
+constexpr size_t kWordScan = 15;
 // Encoded silence that ends on a 256-byte unit parts two sounds when it is
 // at least this long; this long, it is a gap wherever it ends.
 constexpr size_t kSilenceRun = 8;
@@ -31,9 +34,17 @@ constexpr int64_t kMaxLevel = 8000;
 // The most samples at the clamps, in percent: a sound mastered hot clips
 // about 1 % of its samples.
 constexpr size_t kMaxClampPercent = 3;
-// The most bytes in runs of 4 or more of one value but silence, in percent.
+// Stretches shorter than this may not reach the clamps at all.
+constexpr size_t kShortSound = 256;
+// The most bytes in runs of kRepeatRun or more of one value but silence, in percent.
 constexpr size_t kMaxRepeatedPercent = 20;
 constexpr size_t kRepeatRun = 6;
+// The fewest rises, in percent, among the high codes of bytes that are not
+// silence, and among the low codes; as many falls at least.
+constexpr size_t kMinHalfRisePercent = 10;
+// The most codes, in percent, equal to the code before.
+constexpr size_t kMaxSamePercent = 60;
+constexpr size_t kMaxSameShortPercent = 45;
 // Bytes judged on each side of a possible start, and the DC jump (in
 // sample units) that decoding on must show there.
 constexpr size_t kWindow = 256;
@@ -66,11 +77,37 @@ constexpr int32_t kMax = 32767, kMin = -32768;
 // and opposite signs keep the step where it is and the level within +-55.
 // 0x08 and 0x80 are what a truncating encoder writes for zeros; one that
 // rounds settles into 0x19 and 0x91.
-bool IsSilence(uint8_t b) {
-  const uint8_t high = b >> 4, low = b & 15;
-  return (high ^ low) == 8 && (high & 7) <= 3;
+// What the search asks of every byte, looked up: whether it is silence,
+// whether it is silence or 0x00 (where a pad may begin), and how many of its
+// two codes rise.
+struct ByteTable {
+  bool silence[256];
+  bool padOrZero[256];
+  // Step 5's counts for the byte, 12 bits each, to be summed over up to
+  // kPackedBytes bytes at a time: the high code rises and the byte is not
+  // silence; the low one does; the byte is not silence; the rises of a
+  // byte of silence; the two codes are equal.
+  uint64_t packed[256];
+};
+constexpr int kPackedBits = 12;
+constexpr size_t kPackedBytes = 1024;
+constexpr uint64_t kPackedMask = (uint64_t{1} << kPackedBits) - 1;
+constexpr ByteTable MakeByteTable() {
+  ByteTable t{};
+  for (int b = 0; b < 256; ++b) {
+    const int high = b >> 4, low = b & 15;
+    t.silence[b] = (high ^ low) == 8 && (high & 7) <= 3;
+    t.padOrZero[b] = t.silence[b] || b == 0;
+    const uint64_t highRise = (b & 0x80) == 0, lowRise = (b & 0x08) == 0, sound = !t.silence[b];
+    t.packed[b] = (highRise & sound) | (lowRise & sound) << kPackedBits | sound << 2 * kPackedBits |
+                  (t.silence[b] ? highRise + lowRise : 0) << 3 * kPackedBits | uint64_t{high == low} << 4 * kPackedBits;
+  }
+  return t;
 }
-bool IsClamped(int32_t v) { return v >= kMax || v <= kMin; }
+constexpr ByteTable kBytes = MakeByteTable();
+bool IsSilence(uint8_t b) { return kBytes.silence[b]; }
+// v >= kMax or v <= kMin, as one unsigned comparison.
+bool IsClamped(int32_t v) { return static_cast<uint32_t>(v - kMin - 1) >= static_cast<uint32_t>(kMax - kMin - 1); }
 int64_t Abs(int64_t v) { return v < 0 ? -v : v; }
 
 // The end of the run of bytes equal to image[i], eight at a time where the
@@ -81,6 +118,11 @@ size_t RunEnd(const uint8_t* image, size_t i, size_t size) {
   if (j + 8 <= size && std::memcmp(image + i, image + j, 8) == 0) {
     uint64_t pattern;
     std::memset(&pattern, v, sizeof pattern);
+    for (; j + 32 <= size; j += 32) {
+      uint64_t words[4];
+      std::memcpy(words, image + j, sizeof words);
+      if (((words[0] ^ pattern) | (words[1] ^ pattern) | (words[2] ^ pattern) | (words[3] ^ pattern)) != 0) break;
+    }
     for (; j + 8 <= size; j += 8) {
       uint64_t word;
       std::memcpy(&word, image + j, sizeof word);
@@ -105,98 +147,117 @@ struct Piece {
 // reset.
 struct Counts {
   int64_t sum = 0;
-  size_t clamped = 0, loud = 0, positive = 0;
+  size_t clamped = 0, loud = 0;
 };
 
-bool IsLoud(int32_t v) { return v >= 30000 || v <= -30000; }
+// v >= 30000 or v <= -30000, as one unsigned comparison.
+bool IsLoud(int32_t v) { return static_cast<uint32_t>(v + 29999) >= 59999u; }
+
+// The mean of `sum` over the samples of `bytes` bytes, truncated toward
+// zero; the windows the search weighs are mostly 1 KiB, which the compiler
+// divides by without a division.
+int64_t MeanOf(int64_t sum, size_t bytes) {
+  if (bytes == 1024) return sum / 2048;
+  return sum / static_cast<int64_t>(2 * bytes);
+}
 
 // The decoder played on over one stretch from its latest start, kept as
 // running sums per byte so that any window's mean and clamp count cost
 // nothing; decoded lazily, and again from a new start when one is found.
-// Its per-byte arrays, kept from one stretch to the next: they only grow.
+// Its per-byte frames, kept from one stretch to the next: they only grow,
+// and are written before they are read, so never cleared.
+struct Frame {
+  int64_t sum;         // the samples so far
+  uint64_t clampLoud;  // the clamped samples so far, and (high 32 bits) the loud ones
+  AdpcmBDecoder state;  // after the byte
+};
 struct TrackBuffers {
-  std::vector<int64_t> sum;
-  std::vector<uint32_t> clamps, loud, positive;
-  std::vector<int32_t> acc, step;
+  std::unique_ptr<Frame[]> frames;
+  size_t capacity = 0;
+  // Room for a stretch of `bytes`: taken once for the longest, so that the
+  // memory is not given back and faulted in again stretch after stretch.
+  void Reserve(size_t bytes) {
+    if (capacity < bytes + 1) {
+      frames.reset(new Frame[bytes + 1]);
+      capacity = bytes + 1;
+    }
+  }
 };
 
 class Track {
  public:
   Track(const uint8_t* image, size_t start, size_t end, TrackBuffers& buffers)
-      : image_(image),
-        base_(start),
-        sum_(buffers.sum),
-        clamps_(buffers.clamps),
-        loud_(buffers.loud),
-        positive_(buffers.positive),
-        acc_(buffers.acc),
-        step_(buffers.step) {
-    const size_t n = end - start + 1;
-    if (sum_.size() < n) {
-      sum_.resize(n);
-      clamps_.resize(n);
-      loud_.resize(n);
-      positive_.resize(n);
-      acc_.resize(n);
-      step_.resize(n);
-    }
-    sum_[0] = 0;
-    clamps_[0] = loud_[0] = positive_[0] = 0;
-    acc_[0] = 0;
-    step_[0] = 127;
+      : image_(image), base_(start), size_(end - start) {
+    buffers.Reserve(end - start);
+    frames_ = buffers.frames.get();
+    frames_[0].sum = 0;
+    frames_[0].clampLoud = 0;
+    frames_[0].state = AdpcmBDecoder();
   }
   // Decodes from reset again from byte `at` on.
   void Restart(size_t at) {
     frontier_ = at - base_;
-    decoder_ = AdpcmBDecoder();
-    acc_[frontier_] = 0;
-    step_[frontier_] = 127;
+    frames_[frontier_].state = AdpcmBDecoder();
   }
+  // Decodes on to byte `to` at least; a little further where the stretch
+  // goes on, so that the search, moving 4 bytes at a time, seldom waits.
   void Ensure(size_t to) {
-    for (size_t k = to - base_; frontier_ < k; ++frontier_) {
-      const uint8_t b = image_[base_ + frontier_];
-      const int32_t a = decoder_.Decode(static_cast<uint8_t>(b >> 4));
-      const int32_t c = decoder_.Decode(static_cast<uint8_t>(b & 15));
-      sum_[frontier_ + 1] = sum_[frontier_] + a + c;
-      clamps_[frontier_ + 1] = clamps_[frontier_] + IsClamped(a) + IsClamped(c);
-      loud_[frontier_ + 1] = loud_[frontier_] + IsLoud(a) + IsLoud(c);
-      positive_[frontier_ + 1] = positive_[frontier_] + ((b & 0x80) == 0) + ((b & 0x08) == 0);
-      acc_[frontier_ + 1] = decoder_.acc;
-      step_[frontier_ + 1] = decoder_.step;
+    if (frontier_ < to - base_) {
+      const size_t ahead = frontier_ + kDecodeAhead < size_ ? frontier_ + kDecodeAhead : size_;
+      DecodeTo(to - base_ > ahead ? to - base_ : ahead);
     }
-  }
-  // The mean sample of bytes [from, to) and their clamped samples.
-  int64_t Mean(size_t from, size_t to) const {
-    return (sum_[to - base_] - sum_[from - base_]) / static_cast<int64_t>(2 * (to - from));
-  }
-  uint32_t Clamps(size_t from, size_t to) const { return clamps_[to - base_] - clamps_[from - base_]; }
-  // Step 5's counts over [from, to), which must lie after the latest start.
-  Counts CountsOf(size_t from, size_t to) const {
-    Counts c;
-    c.sum = sum_[to - base_] - sum_[from - base_];
-    c.clamped = clamps_[to - base_] - clamps_[from - base_];
-    c.loud = loud_[to - base_] - loud_[from - base_];
-    c.positive = positive_[to - base_] - positive_[from - base_];
-    return c;
-  }
-  AdpcmBDecoder StateAt(size_t at) const {
-    AdpcmBDecoder d;
-    d.acc = acc_[at - base_];
-    d.step = step_[at - base_];
-    return d;
   }
 
  private:
+  // Decodes on to frame k.
+  void DecodeTo(size_t k) {
+    AdpcmBDecoder d = frames_[frontier_].state;
+    int64_t sum = frames_[frontier_].sum;
+    uint64_t clampLoud = frames_[frontier_].clampLoud;
+    const uint8_t* bytes = image_ + base_;
+    for (size_t i = frontier_; i < k; ++i) {
+      const uint8_t b = bytes[i];
+      const int32_t a = d.Decode(static_cast<uint8_t>(b >> 4));
+      const int32_t c = d.Decode(static_cast<uint8_t>(b & 15));
+      sum += a + c;
+      // Every clamped sample is loud, and sound is seldom loud.
+      if (IsLoud(a) || IsLoud(c)) {
+        clampLoud += static_cast<uint64_t>(IsClamped(a) + IsClamped(c)) + (static_cast<uint64_t>(IsLoud(a) + IsLoud(c)) << 32);
+      }
+      Frame& f = frames_[i + 1];
+      f.sum = sum;
+      f.clampLoud = clampLoud;
+      f.state = d;
+    }
+    frontier_ = k;
+  }
+
+ public:
+  // The sum and the mean of the samples of bytes [from, to), and their
+  // clamped samples.
+  int64_t Sum(size_t from, size_t to) const { return frames_[to - base_].sum - frames_[from - base_].sum; }
+  int64_t Mean(size_t from, size_t to) const { return MeanOf(Sum(from, to), to - from); }
+  uint32_t Clamps(size_t from, size_t to) const {
+    return static_cast<uint32_t>(frames_[to - base_].clampLoud - frames_[from - base_].clampLoud);
+  }
+  // Step 5's counts over [from, to), which must lie after the latest start.
+  Counts CountsOf(size_t from, size_t to) const {
+    Counts c;
+    c.sum = frames_[to - base_].sum - frames_[from - base_].sum;
+    const uint64_t clampLoud = frames_[to - base_].clampLoud - frames_[from - base_].clampLoud;
+    c.clamped = static_cast<uint32_t>(clampLoud);
+    c.loud = static_cast<size_t>(clampLoud >> 32);
+    return c;
+  }
+  AdpcmBDecoder StateAt(size_t at) const { return frames_[at - base_].state; }
+
+ private:
+  static constexpr size_t kDecodeAhead = 256;
   const uint8_t* image_;
   size_t base_;
+  size_t size_;
   size_t frontier_ = 0;
-  AdpcmBDecoder decoder_;
-  std::vector<int64_t>& sum_;
-  std::vector<uint32_t>& clamps_;
-  std::vector<uint32_t>& loud_;
-  std::vector<uint32_t>& positive_;
-  std::vector<int32_t>& acc_;
-  std::vector<int32_t>& step_;
+  Frame* frames_;
 };
 
 // Decodes `size` bytes with `decoder`, summing the samples and counting
@@ -338,20 +399,25 @@ void SplitTouching(const uint8_t* image, size_t size, const Piece& piece, bool u
         }
       }
     }
-    const int64_t meanB = track.Mean(t - wb, t), meanA = track.Mean(t, t + wa);
-    const int64_t jump = Abs(meanA - meanB);
     const size_t wc = wa < kWindow ? wa : kWindow;
     // Cheap signs first, from the running sums of decoding on: a jump of
     // level that decoding from reset (roughly: on, less the level at t)
-    // would not make, or clamps where there were none.
-    const bool trigger = (jump >= kJump && wb >= kLevelSpan &&
-                          3 * Abs(meanA - track.StateAt(t).acc - meanB) <= jump) ||
-                         (track.Clamps(t, t + wc) >= 4 && track.Clamps(t - wb, t) == 0 && track.StateAt(t).step > 127);
+    // would not make, or clamps where there were none. Over two full
+    // windows, sums that differ by less than 999 means cannot make means
+    // 1,000 apart, truncated or not: no division needed.
+    const int64_t sumB = track.Sum(t - wb, t), sumA = track.Sum(t, t + wa);
+    bool trigger = false;
+    if (wb >= kLevelSpan && (wa != kAfter || wb != kBefore || Abs(sumA - sumB) >= (kJump - 1) * 2 * static_cast<int64_t>(kAfter))) {
+      const int64_t meanB = MeanOf(sumB, wb), meanA = MeanOf(sumA, wa);
+      const int64_t jump = Abs(meanA - meanB);
+      trigger = jump >= kJump && 3 * Abs(meanA - track.StateAt(t).acc - meanB) <= jump;
+    }
+    trigger = trigger || (track.Clamps(t, t + wc) >= 4 && track.Clamps(t - wb, t) == 0 && track.StateAt(t).step > 127);
     if (!trigger) {
       t += 4;
       continue;
     }
-    Verdict verdict = Weigh(image, track, t, wb, wa, meanB);
+    Verdict verdict = Weigh(image, track, t, wb, wa, MeanOf(sumB, wb));
     if (!verdict.start) {
       nextWeigh = t + kWeighEvery;
       t += 4;
@@ -391,13 +457,39 @@ void SplitTouching(const uint8_t* image, size_t size, const Piece& piece, bool u
   out->push_back({cur, e, piece.why, Judge(image, cur, e, size, &rest)});
 }
 
+// Whether any of the 8 bytes of `x` is silence, or 0x00 where `zero`, on
+// all 8 at once: a byte is silence where its high nibble xor its low one is
+// 8 and bit 2 of the high one is clear.
+bool AnyStop(uint64_t x, bool zero) {
+  constexpr uint64_t kOnes = 0x0101010101010101ull, kNibbles = 0x0F0F0F0F0F0F0F0Full;
+  const uint64_t high = (x >> 4) & kNibbles, low = x & kNibbles;
+  const uint64_t t = (high ^ low ^ (kOnes * 8)) | (high & (kOnes * 4));  // a byte of 0 where silence
+  uint64_t f = t | (t >> 1);
+  f |= f >> 2;  // bit 0 of each byte: any of its bits 0 to 3
+  if ((f & kOnes) != kOnes) return true;
+  return zero && ((x - kOnes) & ~x & (kOnes * 0x80)) != 0;
+}
+
 // Step 3: cuts at pads inside a stretch between fills: encoded silence up
 // to a 256-byte unit, and, where the image's units are 32 bytes, a short
 // run of 0x00 up to one.
 void SplitAtPads(const uint8_t* image, const Piece& stretch, bool unit32, std::vector<Piece>* out) {
   size_t cur = stretch.start;
   size_t i = stretch.start;
+  const bool* stops = unit32 ? kBytes.padOrZero : kBytes.silence;
   while (i < stretch.end) {
+    // Most bytes of a sound start no pad: passed 8 at a time.
+    while (i < stretch.end) {
+      uint64_t word;
+      if (i + 8 <= stretch.end && (std::memcpy(&word, image + i, sizeof word), !AnyStop(word, unit32))) {
+        i += 8;
+      } else if (!stops[image[i]]) {
+        ++i;
+      } else {
+        break;
+      }
+    }
+    if (i == stretch.end) break;
     if (unit32 && image[i] == 0x00) {
       size_t j = i + 1;
       while (j < stretch.end && image[j] == 0x00) ++j;
@@ -466,28 +558,76 @@ Kind Judge(const uint8_t* image, size_t start, size_t end, size_t size, const Co
       counts.sum += a + c;
       counts.clamped += IsClamped(a) + IsClamped(c);
       counts.loud += IsLoud(a) + IsLoud(c);
-      counts.positive += ((image[i] & 0x80) == 0) + ((image[i] & 0x08) == 0);
     }
   }
   const int64_t sum = counts.sum;
-  const size_t clamped = counts.clamped, loud = counts.loud, positive = counts.positive;
+  const size_t clamped = counts.clamped, loud = counts.loud;
   const size_t samples = 2 * n;
   if (clamped * 100 > samples * kMaxClampPercent) return Kind::kNotSound;
+  // A stretch this short holds too few samples for the share to tell: a
+  // few bytes of code between two runs of 0x00 reach the clamps at once,
+  // a click or blip of a sound does not.
+  if (n < kShortSound && clamped > 0) return Kind::kNotSound;
   if (loud * 100 > samples * 10) return Kind::kNotSound;
   if (Abs(sum / static_cast<int64_t>(samples)) > kMaxLevel) return Kind::kNotSound;
-  // An encoder that follows a wave writes as many rises as falls; text,
-  // tables of small numbers and most code lean one way.
-  if (n >= kMinSound && (positive * 100 > samples * 80 || positive * 100 < samples * 20)) return Kind::kNotSound;
-  // Pictures and tables repeat bytes; a sound's noise floor keeps its codes
-  // changing, but in silence.
-  size_t repeated = 0;
+  // What the codes themselves show, counted in one pass over the bytes.
+  size_t repeated = 0, same = 0;
+  size_t fields[5] = {0, 0, 0, 0, 0};
+  // The first code is counted as repeating itself.
+  uint8_t previous = static_cast<uint8_t>(image[start] >> 4);
+  for (size_t from = start; from < end; from += kPackedBytes) {
+    const size_t to = end - from < kPackedBytes ? end : from + kPackedBytes;
+    uint64_t packed = 0;
+    for (size_t i = from; i < to; ++i) {
+      const uint8_t b = image[i];
+      packed += kBytes.packed[b];
+      same += (b >> 4) == previous;
+      previous = static_cast<uint8_t>(b & 15);
+    }
+    for (int f = 0; f < 5; ++f) fields[f] += static_cast<size_t>(packed >> (f * kPackedBits) & kPackedMask);
+  }
+  const size_t highRises = fields[0], lowRises = fields[1], codes = fields[2];
+  const size_t positive = highRises + lowRises + fields[3];
+  same += fields[4];
   for (size_t i = start; i < end;) {
+    // Runs are rare in sound: look for the next byte that repeats, 8 pairs
+    // of neighbours at a time.
+    while (i + 9 <= end) {
+      uint64_t here, next;
+      std::memcpy(&here, image + i, sizeof here);
+      std::memcpy(&next, image + i + 1, sizeof next);
+      const uint64_t x = here ^ next;  // a byte of 0 where a byte equals the next
+      if (((x - 0x0101010101010101ull) & ~x & 0x8080808080808080ull) != 0) break;
+      i += 8;
+    }
+    while (i + 1 < end && image[i + 1] != image[i]) ++i;
     size_t j = i + 1;
     while (j < end && image[j] == image[i]) ++j;
     if (j - i >= kRepeatRun && !IsSilence(image[i])) repeated += j - i;
     i = j;
   }
+  // An encoder that follows a wave writes as many rises as falls; text,
+  // tables of small numbers and most code lean one way.
+  if (n >= kMinSound && (positive * 100 > samples * 80 || positive * 100 < samples * 20)) return Kind::kNotSound;
+  // Pictures and tables repeat bytes; a sound's noise floor keeps its codes
+  // changing, but in silence.
   if (repeated * 100 > n * kMaxRepeatedPercent) return Kind::kNotSound;
+  if (n >= kMinSound) {
+    // The two codes of a byte are neighbouring samples of one wave, so
+    // each half of the byte rises about as often as the other; bytes below
+    // 0x80 always rise first, bytes of 0x00 to 0x0F (map cells, small
+    // numbers) always by the smallest step. Silence alternates by design
+    // and is left out.
+    auto lopsided = [codes](size_t rises) {
+      return rises * 100 > codes * (100 - kMinHalfRisePercent) || rises * 100 < codes * kMinHalfRisePercent;
+    };
+    if (lopsided(highRises) || lopsided(lowRises)) return Kind::kNotSound;
+    // Pictures of 4 bits a dot hold areas of one colour: most codes repeat
+    // the one before. In a sound only the quiet tail of a slow wave does
+    // that, and never for most of the sound; a short stretch, a small
+    // sprite between rows of colour 0, is held to less.
+    if (same * 100 > samples * (n < kShortSound ? kMaxSameShortPercent : kMaxSamePercent)) return Kind::kNotSound;
+  }
   return n < kMinSound ? Kind::kShortAtEnd : Kind::kSound;
 }
 
@@ -509,11 +649,31 @@ SoundSearch FindSounds(const uint8_t* image, size_t size, const SearchOptions& o
 
   // Step 1: the fills.
   std::vector<ByteSpan> fills;
-  for (size_t i = 0; i < size;) {
-    size_t j = RunEnd(image, i, size);
-    const uint8_t v = image[i];
-    if (!IsSilence(v) && j - i >= (v == 0x00 || v == 0xFF ? fillRun : otherRun)) fills.push_back({i, j});
-    i = j;
+  auto isFill = [&](uint8_t v, size_t length) {
+    return !IsSilence(v) && length >= (v == 0x00 || v == 0xFF ? fillRun : otherRun);
+  };
+  if (fillRun >= kWordScan) {
+    // Every run that long holds an aligned 8-byte word of its value: only
+    // those words are looked at, and the run around each one found.
+    size_t next = 0;  // where the latest run found ends
+    for (size_t w = 0; w + 8 <= size; w += 8) {
+      uint64_t word, pattern;
+      std::memcpy(&word, image + w, sizeof word);
+      std::memset(&pattern, image[w], sizeof pattern);
+      if (word != pattern) continue;
+      size_t i = w;
+      while (i > next && image[i - 1] == image[w]) --i;
+      const size_t j = RunEnd(image, w, size);
+      if (isFill(image[w], j - i)) fills.push_back({i, j});
+      next = j;
+      w = (j + 7) / 8 * 8 - 8;  // on to the first word after the run
+    }
+  } else {
+    for (size_t i = 0; i < size;) {
+      const size_t j = RunEnd(image, i, size);
+      if (isFill(image[i], j - i)) fills.push_back({i, j});
+      i = j;
+    }
   }
 
   // Step 2: the address unit, from the starts after fill that lie on 4.
@@ -544,6 +704,9 @@ SoundSearch FindSounds(const uint8_t* image, size_t size, const SearchOptions& o
   if (from < size) stretches.push_back({from, size, SoundEnd::kEndOfRam});
   std::vector<Piece> parts;
   TrackBuffers buffers;
+  size_t longest = 0;
+  for (const Piece& stretch : stretches) longest = stretch.end - stretch.start > longest ? stretch.end - stretch.start : longest;
+  if (longest >= 2 * kMinSound) buffers.Reserve(longest);
   for (const Piece& stretch : stretches) {
     parts.clear();
     SplitAtPads(image, stretch, unit32, &parts);

@@ -51,16 +51,24 @@
 //
 // 5. Sound at all. Decoded from reset, code, text, tables and pictures
 //    climb to the clamps and stay there, or swing at full scale: a stretch
-//    is sound only when at most 3 % of its samples sit at the clamps and 10 %
-//    beyond 30,000, its mean level lies within 8,000 of zero (a DC tail of
-//    0.117 of full scale is 3,834), 20 % to 80 % of its codes rise (an
-//    encoder following a wave writes about as many rises as falls), at most
-//    20 % of its bytes lie in runs of 4 or more of one value but silence
-//    (pictures and tables repeat bytes, a sound's noise floor keeps its
-//    codes changing), and it is 64 bytes or longer; a shorter one only where it runs into the end of
-//    the RAM after 1 KiB of fill, which may have cut it short. Stretches
-//    that fail are left out as not sound; stretches of silence alone are
-//    neither sound nor left out.
+//    is sound only when at most 3 % of its samples sit at the clamps (none,
+//    in a stretch shorter than 256 bytes: a few bytes of code between two
+//    runs of 0x00 reach them at once, a short blip of sound does not) and
+//    10 % beyond 30,000, its mean level lies within 8,000 of zero (a DC tail
+//    of 0.117 of full scale is 3,834), 20 % to 80 % of its codes rise (an
+//    encoder following a wave writes about as many rises as falls), and
+//    10 % to 90 % of the high codes of its bytes that are not silence, and
+//    of the low codes (the two codes of a byte are neighbouring samples of
+//    one wave; bytes of 0x00 to 0x7F always rise first, map cells of 0x00
+//    to 0x0F always by the smallest step), at most 20 % of its bytes lie in
+//    runs of 6 or more of one value but silence (pictures and tables repeat
+//    bytes, a sound's noise floor keeps its codes changing), at most 60 % of
+//    its codes equal the code before (45 % under 256 bytes: pictures of 4
+//    bits a dot hold areas of one colour, only the quiet tail of a slow wave
+//    repeats codes), and it is 64 bytes or longer; a shorter one only where
+//    it runs into the end of the RAM after 1 KiB of fill, which may have cut
+//    it short. Stretches that fail are left out as not sound; stretches of
+//    silence alone are neither sound nor left out.
 //
 // Where it can still be wrong: two sounds that touch, the first ending
 // near zero (a level under about 1,000, or silence off the units above),

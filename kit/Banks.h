@@ -20,7 +20,8 @@
 //  - a compiler's two sounds back to back on a 4-byte unit, the first
 //    stopped mid-waveform.
 // What is not sound: formatted sectors, code for four processors, BASIC,
-// ASCII and Shift_JIS text, bitmaps, tables and random bytes.
+// ASCII and Shift_JIS text, bitmaps, tables, random bytes, 4-bit sprites,
+// record arrays and string tables.
 #ifndef KIT_BANKS_H_
 #define KIT_BANKS_H_
 
@@ -349,13 +350,14 @@ inline bool FoundAlone(const Bank& bank, size_t k, const std::vector<FoundSound>
 
 enum class Junk {
   kFillE5, kFill40, kFill00, kFillFF, kZ80, kM6809, kM68000, kX86, kBasic, kAscii, kShiftJis, kBitmap, kTables,
-  kRandom, kDisk, kCount
+  kRandom, kDisk, kSprites, kRecords, kCount
 };
 
 inline const char* JunkName(Junk junk) {
   static const char* const names[] = {"0xE5 sectors", "0x40 sectors", "0x00 sectors", "0xFF sectors", "Z80 code",
                                       "6809 code", "68000 code", "x86 code", "BASIC", "ASCII text", "Shift_JIS text",
-                                      "bitmap", "tables", "random bytes", "disk mix"};
+                                      "bitmap", "tables", "random bytes", "disk mix",
+                                      "4-bit sprites", "records, strings"};
   return names[static_cast<int>(junk)];
 }
 
@@ -561,6 +563,73 @@ inline void Tables(BankBytes& out, size_t size, BankRandom& rng) {
   }
 }
 
+inline void Sprites(BankBytes& out, size_t size, BankRandom& rng) {
+  // Sprites of 16 dots by 16 or 32, 4 bits a dot packed two to a byte (the
+  // left dot in the high nibble), as 16-colour machines store them: colour
+  // 0 around a body shaded in bands of two or three colours, with a
+  // wobbling outline and now and then a stray dot of highlight.
+  while (out.size() < size) {
+    const int w = 16, h = rng.Chance(0.5) ? 16 : 32;
+    const double cx = rng.Uniform(6, 10), cy = rng.Uniform(h * 0.4, h * 0.6);
+    const double rx = rng.Uniform(3, 8), ry = rng.Uniform(h * 0.2, h * 0.5);
+    const int outline = rng.Int(1, 15), base = rng.Int(1, 12), bands = rng.Int(2, 3), band = rng.Int(2, 6);
+    for (int y = 0; y < h; ++y) {
+      uint8_t byte = 0;
+      for (int x = 0; x < w; ++x) {
+        const double dx = (x - cx) / rx, dy = (y - cy) / ry;
+        const double d = dx * dx + dy * dy + rng.Uniform(-0.15, 0.15);
+        int c = 0;
+        if (d < 0.75) {
+          c = base + (y / band + (x > cx ? 1 : 0)) % bands;
+          if (rng.Chance(0.03)) c = 15;
+        } else if (d < 1.0) {
+          c = outline;
+        }
+        byte = static_cast<uint8_t>(byte << 4 | c);
+        if (x % 2 == 1) out.push_back(byte);
+      }
+    }
+  }
+}
+
+inline void Records(BankBytes& out, size_t size, BankRandom& rng) {
+  // A game's data: arrays of fixed-size records (a type, a position, a
+  // 16-bit pointer, flags, unused bytes of 0x00) ended by 0xFF, and string
+  // tables (pointers, then the strings, each ended by 0x00).
+  while (out.size() < size) {
+    if (rng.Chance(0.6)) {
+      const int length = rng.Chance(0.5) ? 8 : 16, count = rng.Int(4, 60);
+      const unsigned region = 0x4000 + static_cast<unsigned>(rng.Int(0, 0x3F)) * 0x100;
+      for (int r = 0; r < count; ++r) {
+        const size_t at = out.size();
+        out.push_back(static_cast<uint8_t>(rng.Int(1, 24)));
+        out.push_back(rng.Byte());
+        out.push_back(static_cast<uint8_t>(rng.Int(0, 199)));
+        Put16(out, region + static_cast<unsigned>(rng.Int(0, 0xFFF)), true);
+        out.push_back(static_cast<uint8_t>(rng.Chance(0.5) ? 0 : 1 << rng.Int(0, 7)));
+        if (rng.Chance(0.5)) out.push_back(static_cast<uint8_t>(rng.Int(0, 9)));
+        out.resize(at + static_cast<size_t>(length), 0x00);
+      }
+      out.push_back(0xFF);
+    } else {
+      static const char* const words[] = {"ATTACK", "MAGIC", "ITEM", "RUN", "HP", "MP", "SWORD", "SHIELD", "POTION",
+                                          "GOLD", "LEVEL UP!", "GAME OVER", "CONTINUE?", "YES", "NO", "SAVE"};
+      const int count = rng.Int(4, 16);
+      unsigned address = 0x8000 + static_cast<unsigned>(rng.Int(0, 0x3FFF));
+      std::vector<const char*> picked;
+      for (int k = 0; k < count; ++k) picked.push_back(words[rng.Int(0, sizeof words / sizeof words[0] - 1)]);
+      for (const char* w : picked) {
+        Put16(out, address, true);
+        address += static_cast<unsigned>(std::string(w).size() + 1);
+      }
+      for (const char* w : picked) {
+        for (; *w; ++w) out.push_back(static_cast<uint8_t>(*w));
+        out.push_back(0x00);
+      }
+    }
+  }
+}
+
 }  // namespace junk
 
 // A piece of disk of `size` bytes holding no sound, of `kind`.
@@ -581,6 +650,8 @@ inline BankBytes MakeJunk(Junk kind, size_t size, uint64_t seed) {
     case Junk::kShiftJis: junk::ShiftJis(out, size, rng); break;
     case Junk::kBitmap: junk::Bitmap(out, size, rng); break;
     case Junk::kTables: junk::Tables(out, size, rng); break;
+    case Junk::kSprites: junk::Sprites(out, size, rng); break;
+    case Junk::kRecords: junk::Records(out, size, rng); break;
     case Junk::kRandom:
       for (size_t i = 0; i < size; ++i) out.push_back(rng.Byte());
       break;

@@ -1,11 +1,12 @@
-// eval_banks [SEEDS [v | clean]]: how the search for sounds does on many
+// eval_banks [SEEDS [v | clean | junk]]: how the search for sounds does on many
 // banks of every layout and many pieces with no sound, made by the kit from
 // seeds 1 to SEEDS (default 40), or FIRST-LAST. `v` lists every sound that
 // did not come out alone and every false sound; `clean` lists the seeds
 // whose banks came out whole. Per layout: the sounds found alone from their exact
 // start with nothing audible lost, and those split, merged with a
 // neighbour, started at a wrong address or missed; per kind of piece with
-// no sound, the sounds reported in it. Not a test: a measure to weigh a
+// no sound, the sounds reported in it (`junk`: those pieces alone, every
+// false sound listed). Not a test: a measure to weigh a
 // change of the rule by.
 #include <cstdio>
 #include <cstdlib>
@@ -55,40 +56,8 @@ Outcome Judge(const Bank& bank, size_t k, const SoundSearch& found, std::string*
   return kStartError;
 }
 
-}  // namespace
-
-int main(int argc, char** argv) {
-  // SEEDS is a count from 1, or a range FIRST-LAST.
-  int first = 1, seeds = 40;
-  if (argc > 1) {
-    const char* dash = std::strchr(argv[1], '-');
-    if (dash != nullptr) {
-      first = std::atoi(argv[1]);
-      seeds = std::atoi(dash + 1);
-    } else {
-      seeds = std::atoi(argv[1]);
-    }
-  }
-  const bool verbose = argc > 2;
-  const bool clean = argc > 2 && std::string(argv[2]) == "clean";
-  if (clean) {
-    // The seeds whose banks come out whole, per layout.
-    for (int l = 0; l < static_cast<int>(Layout::kCount); ++l) {
-      std::printf("%s:", LayoutName(static_cast<Layout>(l)));
-      for (int seed = first; seed <= seeds; ++seed) {
-        const Bank bank = MakeBank(static_cast<Layout>(l), static_cast<uint64_t>(seed));
-        const SoundSearch found = FindSounds(bank.ram.data(), bank.ram.size());
-        bool all = true;
-        for (size_t k = 0; k < bank.sounds.size(); ++k) {
-          std::string detail;
-          all = all && Judge(bank, k, found, &detail) == kAlone;
-        }
-        if (all) std::printf(" %d", seed);
-      }
-      std::printf("\n");
-    }
-    return 0;
-  }
+// Per layout, how the sounds of the banks of seeds first to last came out.
+void Banks(int first, int seeds, bool verbose) {
   std::printf("%-40s %6s", "layout", "sounds");
   for (int o = 0; o < kOutcomes; ++o) std::printf(" %7s", kOutcomeNames[o]);
   std::printf("\n");
@@ -127,8 +96,11 @@ int main(int argc, char** argv) {
   for (int k = 0; k < static_cast<int>(SoundKind::kCount); ++k) {
     std::printf("%-24s %8d %8d\n", SoundKindName(static_cast<SoundKind>(k)), kindCount[k], kindFails[k]);
   }
+}
 
-  std::printf("\n%-20s %8s %14s %12s\n", "no sound", "pieces", "false sounds", "bytes out");
+// Per kind of piece with no sound, the sounds reported in it.
+void Pieces(int first, int seeds, bool verbose) {
+  std::printf("%-20s %8s %14s %12s\n", "no sound", "pieces", "false sounds", "bytes out");
   static const size_t sizes[] = {1024, 4096, 16384, 65536, 0x40000};
   int falseTotal = 0;
   for (int j = 0; j < static_cast<int>(Junk::kCount); ++j) {
@@ -152,5 +124,47 @@ int main(int argc, char** argv) {
     std::printf("%-20s %8d %14d %12zu\n", JunkName(static_cast<Junk>(j)), pieces, falseSounds, out);
   }
   std::printf("%-20s %8s %14d\n", "all", "", falseTotal);
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  // SEEDS is a count from 1, or a range FIRST-LAST.
+  int first = 1, seeds = 40;
+  if (argc > 1) {
+    const char* dash = std::strchr(argv[1], '-');
+    if (dash != nullptr) {
+      first = std::atoi(argv[1]);
+      seeds = std::atoi(dash + 1);
+    } else {
+      seeds = std::atoi(argv[1]);
+    }
+  }
+  const bool verbose = argc > 2;
+  const bool clean = argc > 2 && std::string(argv[2]) == "clean";
+  const bool junkOnly = argc > 2 && std::string(argv[2]) == "junk";
+  if (clean) {
+    // The seeds whose banks come out whole, per layout.
+    for (int l = 0; l < static_cast<int>(Layout::kCount); ++l) {
+      std::printf("%s:", LayoutName(static_cast<Layout>(l)));
+      for (int seed = first; seed <= seeds; ++seed) {
+        const Bank bank = MakeBank(static_cast<Layout>(l), static_cast<uint64_t>(seed));
+        const SoundSearch found = FindSounds(bank.ram.data(), bank.ram.size());
+        bool all = true;
+        for (size_t k = 0; k < bank.sounds.size(); ++k) {
+          std::string detail;
+          all = all && Judge(bank, k, found, &detail) == kAlone;
+        }
+        if (all) std::printf(" %d", seed);
+      }
+      std::printf("\n");
+    }
+    return 0;
+  }
+  if (!junkOnly) {
+    Banks(first, seeds, verbose);
+    std::printf("\n");
+  }
+  Pieces(first, seeds, verbose);
   return 0;
 }
