@@ -28,11 +28,14 @@
 #include <cmath>
 #include <cstdint>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "adpcm/AdpcmB.h"
 #include "adpcm/Sounds.h"
+#include "common/LittleEndian.h"
 #include "kit/AdpcmEncoder.h"
+#include "plan/AdpcmPlan.h"
 
 namespace testimage {
 
@@ -238,7 +241,8 @@ struct Bank {
   std::vector<SoundKind> kinds;
 };
 
-constexpr size_t kBankRamSize = 0x40000;
+// A bank fills the whole sample RAM, the ADPCM file d88adpcm writes.
+constexpr size_t kBankRamSize = kAdpcmFileSize;
 
 inline size_t AlignUp(size_t v, size_t unit) { return (v + unit - 1) / unit * unit; }
 
@@ -363,9 +367,13 @@ inline const char* JunkName(Junk junk) {
 
 namespace junk {
 
-inline void Put16(BankBytes& out, unsigned v, bool little) {
-  out.push_back(static_cast<uint8_t>(little ? v : v >> 8));
-  out.push_back(static_cast<uint8_t>(little ? v >> 8 : v));
+// A 16-bit word appended in the byte order of the processor whose code or
+// data it stands for: little-endian (Z80, x86) or big-endian (6809, 68000).
+inline void PutWord(BankBytes& out, unsigned v, bool little) {
+  uint8_t word[2];
+  PutLE16(word, v);
+  if (!little) std::swap(word[0], word[1]);
+  out.insert(out.end(), word, word + 2);
 }
 
 // Instructions drawn from a table of (weight, opcode bytes, operand bytes).
@@ -399,9 +407,9 @@ inline void Code(BankBytes& out, size_t size, BankRandom& rng, const std::vector
     out.insert(out.end(), op->code.begin(), op->code.end());
     switch (op->operand) {
       case 1: out.push_back(rng.Chance(0.4) ? static_cast<uint8_t>(rng.Int(0, 15)) : rng.Byte()); break;
-      case 2: Put16(out, base + static_cast<unsigned>(rng.Int(0, 0x3FFF)), little); break;
+      case 2: PutWord(out, base + static_cast<unsigned>(rng.Int(0, 0x3FFF)), little); break;
       case 3: out.push_back(static_cast<uint8_t>(rng.Int(-40, 40))); break;
-      case 4: Put16(out, static_cast<unsigned>(rng.Chance(0.5) ? rng.Int(0, 255) : rng.Int(0, 65535)), little); break;
+      case 4: PutWord(out, static_cast<unsigned>(rng.Chance(0.5) ? rng.Int(0, 255) : rng.Int(0, 65535)), little); break;
       default: break;
     }
   }
@@ -466,8 +474,8 @@ inline void Basic(BankBytes& out, size_t size, BankRandom& rng) {
       }
     }
     address += static_cast<unsigned>(body.size() + 5);
-    Put16(out, address, true);
-    Put16(out, line, true);
+    PutWord(out, address, true);
+    PutWord(out, line, true);
     out.insert(out.end(), body.begin(), body.end());
     out.push_back(0x00);
     line += 10;
@@ -551,8 +559,8 @@ inline void Tables(BankBytes& out, size_t size, BankRandom& rng) {
     for (int i = 0; i < n; ++i) {
       switch (kind) {
         case 0: out.push_back(static_cast<uint8_t>(std::lround(127.5 + 127 * std::sin(2 * pi * i / n)))); break;
-        case 1: Put16(out, static_cast<unsigned>(0x4000 + 0x23 * i), true); break;       // pointers
-        case 2: Put16(out, static_cast<unsigned>(i * i / 3), false); break;             // a curve
+        case 1: PutWord(out, static_cast<unsigned>(0x4000 + 0x23 * i), true); break;       // pointers
+        case 2: PutWord(out, static_cast<unsigned>(i * i / 3), false); break;             // a curve
         case 3: out.push_back(static_cast<uint8_t>(rng.Int(0, 12))); break;              // map cells
         default: {                                                                        // an 8x8 font
           static const uint8_t glyph[8] = {0x38, 0x44, 0x82, 0x82, 0xFE, 0x82, 0x82, 0x00};
@@ -605,7 +613,7 @@ inline void Records(BankBytes& out, size_t size, BankRandom& rng) {
         out.push_back(static_cast<uint8_t>(rng.Int(1, 24)));
         out.push_back(rng.Byte());
         out.push_back(static_cast<uint8_t>(rng.Int(0, 199)));
-        Put16(out, region + static_cast<unsigned>(rng.Int(0, 0xFFF)), true);
+        PutWord(out, region + static_cast<unsigned>(rng.Int(0, 0xFFF)), true);
         out.push_back(static_cast<uint8_t>(rng.Chance(0.5) ? 0 : 1 << rng.Int(0, 7)));
         if (rng.Chance(0.5)) out.push_back(static_cast<uint8_t>(rng.Int(0, 9)));
         out.resize(at + static_cast<size_t>(length), 0x00);
@@ -619,7 +627,7 @@ inline void Records(BankBytes& out, size_t size, BankRandom& rng) {
       std::vector<const char*> picked;
       for (int k = 0; k < count; ++k) picked.push_back(words[rng.Int(0, sizeof words / sizeof words[0] - 1)]);
       for (const char* w : picked) {
-        Put16(out, address, true);
+        PutWord(out, address, true);
         address += static_cast<unsigned>(std::string(w).size() + 1);
       }
       for (const char* w : picked) {
