@@ -53,6 +53,15 @@ adpcm/AdpcmB.cpp | decoder.Decode(static_cast<uint8_t>(bytes[i] >> 4)) | decoder
 adpcm/AdpcmB.cpp | step = Clamp((step * kScale[magnitude]) >> 6, 127, 24576); | step = Clamp((step * kScale[magnitude]) >> 6, 127, 24575);
 adpcm/AdpcmB.h | (kClock * deltaN + kDivisor / 2) / kDivisor | (kClock * deltaN) / kDivisor
 adpcm/Wav.cpp | PutLE32(out + 28, rate * channels * bytesPerSample); | PutLE32(out + 28, rate * channels);
+adpcm/Sounds.cpp | constexpr size_t kOtherFillRun = 32; | constexpr size_t kOtherFillRun = 8;
+adpcm/Sounds.cpp | constexpr size_t kMinSound = 64; | constexpr size_t kMinSound = 8;
+adpcm/Sounds.cpp | constexpr int64_t kMaxLevel = 8000; | constexpr int64_t kMaxLevel = 30000;
+adpcm/Sounds.cpp | constexpr size_t kMaxClampPercent = 3; | constexpr size_t kMaxClampPercent = 50;
+adpcm/Sounds.cpp | constexpr size_t kMinHalfRisePercent = 10; | constexpr size_t kMinHalfRisePercent = 0;
+adpcm/Sounds.cpp | constexpr size_t kMaxSamePercent = 60; | constexpr size_t kMaxSamePercent = 100;
+adpcm/Sounds.cpp | constexpr int64_t kOnsetLevel = 300; | constexpr int64_t kOnsetLevel = 30000;
+adpcm/Sounds.cpp | constexpr size_t kSilenceRun = 8; | constexpr size_t kSilenceRun = 100000;
+adpcm/Sounds.cpp | constexpr int64_t kJump = 1000; | constexpr int64_t kJump = 100000;
 common/Files.cpp | if (error != 0) std::remove(temporary.c_str()); | 
 common/Files.cpp |   if (error == 0 && std::rename(temporary.c_str(), path.c_str()) != 0) error = errno; | 
 common/Files.cpp |     error = EISDIR; |     error = 0;
