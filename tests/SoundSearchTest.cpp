@@ -2,11 +2,15 @@
 // on pieces of disk that hold no sound, and at the edges of the image.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cmath>
 #include <string>
 #include <vector>
 
 #include "adpcm/Sounds.h"
+#include "kit/AdpcmEncoder.h"
 #include "kit/Banks.h"
+#include "kit/SampleSounds.h"
 
 namespace {
 
@@ -143,6 +147,24 @@ TEST(SoundSearch, EdgesOfTheImage) {
 }
 
 // What a sound ends at, as the table's last column names it.
+// Real sounds keep their level near zero (the DC tail of a cymbal reaches
+// 0.117 of full scale): a steady level far from it is no sound, even where
+// nothing clamps and the codes rise and fall like a wave's.
+TEST(SoundSearch, ALevelFarFromZeroIsNoSound) {
+  // A sine of 3,000 around 12,000: in range, no clamp, codes balanced, but
+  // its level is a sound's only for a DC tail of up to 0.117 of full scale.
+  std::vector<int16_t> offset(4000);
+  for (size_t i = 0; i < offset.size(); ++i) {
+    offset[i] = static_cast<int16_t>(12000 + 3000 * std::sin(2 * 3.14159265358979 * 440 * static_cast<double>(i) / 15974));
+  }
+  BankBytes high(0x2000, 0x00);
+  const BankBytes encoded = testimage::EncodeAdpcmB(offset);
+  std::copy(encoded.begin(), encoded.end(), high.begin() + 0x200);
+  const SoundSearch none = FindSounds(high.data(), high.size());
+  EXPECT_TRUE(none.sounds.empty());
+  EXPECT_GT(none.notSoundBytes, encoded.size() / 2);
+}
+
 TEST(SoundSearch, EndNames) {
   EXPECT_STREQ(SoundEndName(SoundEnd::kFill), "fill");
   EXPECT_STREQ(SoundEndName(SoundEnd::kSilence), "silence");
