@@ -1,9 +1,11 @@
 /* wav_lower_bound IMAGE: the least a conversion of IMAGE to WAV files must
  * do, for bench/compare.sh to set adpcm2wav beside: one read of the image,
- * the same search for sounds (runs of 32 or more 0x00 or 0xFF bytes part
- * them), and one write per sound of a file with the same name and size as
- * adpcm2wav's: a 44-byte header and four bytes a byte of sound. It decodes
- * nothing: the samples it writes are zero. */
+ * the plainest search for sounds (runs of 32 or more 0x00 or 0xFF bytes part
+ * them; on the sample it finds the four sounds adpcm2wav finds, though
+ * adpcm2wav also weighs what the bytes decode to), and one write per sound
+ * of a file with the same name and size as adpcm2wav's: a 44-byte header
+ * and four bytes a byte of sound. It decodes nothing: the samples it writes
+ * are zero. Kept apart from the project's code on purpose. */
 #include <stdio.h>
 #include <stdlib.h>
 #include <string.h>
