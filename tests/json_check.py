@@ -16,6 +16,8 @@ import subprocess
 import sys
 import tempfile
 
+from checks import kit_images, verdict
+
 MEDIA = {0x00: "2D", 0x10: "2DD", 0x20: "2HD", 0x30: "1D", 0x40: "1DD"}
 STATUS = {0x10: "deleted data mark", 0xA0: "ID CRC error", 0xB0: "data CRC error", 0xC0: "sector not found",
           0xE0: "no address mark", 0xF0: "no data mark"}
@@ -181,9 +183,7 @@ def main():
     make_images, d88ls = sys.argv[1:3]
     failures = []
     with tempfile.TemporaryDirectory() as work:
-        subprocess.run([make_images, work], check=True)
-        images = sorted(name for name in os.listdir(work) if name.endswith(".d88"))
-        for name in images:
+        for name in kit_images(make_images, work, ".d88"):
             path = os.path.join(work, name)
             text = subprocess.run([d88ls, path], capture_output=True)
             js = subprocess.run([d88ls, "--json", path], capture_output=True)
@@ -207,9 +207,7 @@ def main():
                     name, first + 1, want[first] if first < len(want) else None, got[first] if first < len(got) else None))
             else:
                 print("%s: %d disks, the JSON and the text agree" % (name, len(doc["disks"])))
-    for failure in failures:
-        print("FAILED:", failure)
-    return 1 if failures else 0
+    return verdict(failures)
 
 
 if __name__ == "__main__":

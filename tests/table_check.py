@@ -12,14 +12,14 @@ import subprocess
 import sys
 import tempfile
 
+from checks import kit_images, verdict
+
 
 def main():
     make_images, adpcm2wav = sys.argv[1:3]
     failures = []
     with tempfile.TemporaryDirectory() as work:
-        subprocess.run([make_images, work], check=True)
-        names = sorted(n for n in os.listdir(work) if n.endswith(".bin"))
-        for name in names:
+        for name in kit_images(make_images, work, ".bin"):
             run = lambda *args: subprocess.run([adpcm2wav, *args, name], cwd=work, check=True, capture_output=True)
             text = run("--list").stdout.decode("ascii").splitlines()
             raw = run("--list", "--json").stdout
@@ -53,9 +53,7 @@ def main():
                     db = 20 * math.log10(level / 32768)
                     expect(sound["peak_dbfs"] == (0.0 if db > -0.05 else float(f"{db:.1f}")), f"peak_dbfs of {sound}")
             print(f"{name}: {len(doc['sounds'])} sounds, {doc['not_sound_bytes']} bytes not sound: alike")
-    for failure in failures:
-        print("FAILED:", failure)
-    return 1 if failures else 0
+    return verdict(failures)
 
 
 if __name__ == "__main__":

@@ -11,6 +11,8 @@ import sys
 import tempfile
 import wave
 
+from checks import verdict
+
 
 def main():
     make_sample, d88adpcm, adpcm2wav = sys.argv[1:4]
@@ -42,9 +44,7 @@ def main():
                     if soxi != expected:
                         failures.append(f"{name}: soxi reads {soxi}, expected {expected}")
                 print(f"{name}: {rate} Hz, {2 * size} samples: read alike")
-    for failure in failures:
-        print("FAILED:", failure)
-    return 1 if failures else 0
+    return verdict(failures)
 
 
 if __name__ == "__main__":
