@@ -121,6 +121,11 @@ bool D88File::SelectDisk(int32_t index) {
   return true;
 }
 
+int64_t D88File::GetFileSize() {
+  // Every read seeks first, so moving the file position here is harmless.
+  return fp == nullptr ? -1 : FileSize(fp);
+}
+
 void D88File::SetSectorRange(int32_t first, int32_t last) {
   firstSector = first;
   lastSector = last;

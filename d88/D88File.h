@@ -106,6 +106,9 @@ class D88File {
   // non-zero byte at 0x1A). False when no disk is current.
   bool IsWriteProtected() const { return writeProtected; }
 
+  // The size of the open file as it is now, or -1 when no file is open.
+  int64_t GetFileSize();
+
   // Disks found by the last successful Open (0 after Open(nullptr)).
   int32_t GetDiskCount() const { return diskCount; }
   // The current disk's name: the `name` member itself, so it follows later

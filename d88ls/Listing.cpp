@@ -425,15 +425,7 @@ void DiskDoubts(D88File& d88, uint64_t fileSize, char (&text)[kReasonsSize]) {
 }  // namespace
 
 uint64_t ImageFileSize(D88File& d88) {
-  if (d88.fp == nullptr) return 0;
-  // Every read of the reader seeks first, so moving the position is harmless.
-#ifdef _WIN32
-  _fseeki64(d88.fp, 0, SEEK_END);
-  const int64_t size = _ftelli64(d88.fp);
-#else
-  fseeko(d88.fp, 0, SEEK_END);
-  const int64_t size = ftello(d88.fp);
-#endif
+  const int64_t size = d88.GetFileSize();
   return size > 0 ? static_cast<uint64_t>(size) : 0;
 }
 

@@ -148,6 +148,20 @@ TEST_F(ReaderTest, TrackStartsWrapModulo32Bits) {
   EXPECT_EQ(dest, Slice(image, 0x2C0, 256));
 }
 
+TEST_F(ReaderTest, FileSizeIsTheFilesAsItIsNow) {
+  EXPECT_EQ(d88.GetFileSize(), -1);
+  ASSERT_TRUE(OpenImage(MinimalImage()));
+  EXPECT_EQ(d88.GetFileSize(), 960);
+  ASSERT_TRUE(testutil::Resize(ImagePath(), 5000));
+  EXPECT_EQ(d88.GetFileSize(), 5000);
+  // Reads after it still deliver, wherever it left the position.
+  ASSERT_TRUE(d88.SelectDisk(0));
+  Bytes dest(256);
+  EXPECT_EQ(d88.ReadSector(0, 0, 0, 1, 1, dest.data(), 256), 256);
+  d88.Open(nullptr);
+  EXPECT_EQ(d88.GetFileSize(), -1);
+}
+
 // ---------------------------------------------------------------- Open
 
 TEST_F(ReaderTest, EveryTruncatedPrefixHoldsADiskOnlyOnceItsHeaderIsComplete) {
