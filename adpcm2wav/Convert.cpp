@@ -99,9 +99,15 @@ int ConvertImage(const Adpcm2WavOptions& options, std::FILE* out, std::FILE* err
   if (options.mode == WavMode::kRanges) {
     if (const int code = ReadRanges(options.rangesFile, image.size(), &ranges, out, err)) return code;
   }
-  SearchOptions search;
-  search.fillRun = options.minGap;
-  const SoundSearch found = FindSounds(image.data(), image.size(), search);
+  // The search serves the sounds, the table, --whole and the picture; a
+  // range or a list of ranges given needs none of it.
+  const bool searched = options.mode == WavMode::kSounds || options.mode == WavMode::kList;
+  SoundSearch found;
+  if (searched || options.mode == WavMode::kWhole || !options.svg.empty()) {
+    SearchOptions search;
+    search.fillRun = options.minGap;
+    found = FindSounds(image.data(), image.size(), search);
+  }
   std::vector<ByteSpan> sounds;
   for (const FoundSound& sound : found.sounds) sounds.push_back(sound.span);
 
@@ -117,34 +123,20 @@ int ConvertImage(const Adpcm2WavOptions& options, std::FILE* out, std::FILE* err
   }
 
   std::vector<WavJob> jobs = PlanFiles(options, image.size(), sounds, ranges);
-  const bool searched = options.mode == WavMode::kSounds || options.mode == WavMode::kList;
   if (searched) {
     for (size_t k = 0; k < jobs.size(); ++k) jobs[k].row.ending = SoundEndName(found.sounds[k].end);
   }
-  if (options.json) {
-    // --list --json: the table as one document, nothing written.
-    std::vector<TableRow> rows;
-    std::vector<int16_t> samples;
-    for (const WavJob& job : jobs) {
-      samples.assign(job.row.span.size() * kSamplesPerByte, 0);
-      DecodeAdpcmB(image.data() + job.row.span.start, job.row.span.size(), samples.data());
-      rows.push_back(job.row);
-      rows.back().peak = PeakLevel(samples.data(), samples.size());
+  // The text table is printed a row at a time, so that what was done before
+  // a failure shows; the JSON one (--list --json, nothing written) whole.
+  if (!options.json) {
+    if (jobs.empty()) {
+      std::fprintf(out, "no sound found in %s\n", options.image.c_str());
+      if (searched) PrintLeftOut(out, found.notSoundBytes);
+      return kExitDone;
     }
-#ifdef _WIN32
-    // ASCII with line feeds, the same bytes on every platform.
-    std::fflush(out);
-    _setmode(_fileno(out), _O_BINARY);
-#endif
-    PrintTableJson(out, options.image, image.size(), options.rate, rows, found.notSound, found.notSoundBytes);
-    return kExitDone;
+    PrintTableHeading(out);
   }
-  if (jobs.empty()) {
-    std::fprintf(out, "no sound found in %s\n", options.image.c_str());
-    if (searched) PrintLeftOut(out, found.notSoundBytes);
-    return kExitDone;
-  }
-  PrintTableHeading(out);
+  std::vector<TableRow> rows;
   std::vector<int16_t> samples;
   for (const WavJob& job : jobs) {
     const ByteSpan& span = job.row.span;
@@ -165,9 +157,22 @@ int ConvertImage(const Adpcm2WavOptions& options, std::FILE* out, std::FILE* err
         return FileError(kAdpcm2Wav, row.file, error, err);
       }
     }
-    PrintTableRow(out, row, options.rate);
+    if (options.json) {
+      rows.push_back(row);
+    } else {
+      PrintTableRow(out, row, options.rate);
+    }
   }
-  if (searched) PrintLeftOut(out, found.notSoundBytes);
+  if (options.json) {
+#ifdef _WIN32
+    // ASCII with line feeds, the same bytes on every platform.
+    std::fflush(out);
+    _setmode(_fileno(out), _O_BINARY);
+#endif
+    PrintTableJson(out, options.image, image.size(), options.rate, rows, found.notSound, found.notSoundBytes);
+  } else if (searched) {
+    PrintLeftOut(out, found.notSoundBytes);
+  }
   return kExitDone;
 }
 
