@@ -94,41 +94,16 @@ Kind KindOf(int32_t track, const SectorRecord& rec) {
   return Kind::kPresent;
 }
 
-// Everything the listing marks on a record, in its words.
+// Everything the listing marks on a record, in its words, and where the
+// file ends inside its data.
 std::string Marks(const SectorRecord& rec) {
-  std::string marks;
-  auto add = [&marks](const std::string& mark) { marks += (marks.empty() ? " (" : ", ") + mark; };
-  char text[48];
-  if (rec.density == 0x40) {
-    add("FM");
-  } else if (rec.density != 0) {
-    std::snprintf(text, sizeof text, "density 0x%02X", rec.density);
-    add(text);
-  }
-  if (rec.deleted == 0x10) {
-    add("deleted");
-  } else if (rec.deleted != 0) {
-    std::snprintf(text, sizeof text, "deleted mark 0x%02X", rec.deleted);
-    add(text);
-  }
-  if (rec.status != 0) {
-    const char* name = StatusName(rec.status);
-    if (name == nullptr) {
-      std::snprintf(text, sizeof text, "status 0x%02X", rec.status);
-      name = text;
-    }
-    add(name);
-  }
-  if (NominalSize(rec) != rec.dataSize) {
-    std::snprintf(text, sizeof text, "%u bytes", static_cast<unsigned>(rec.dataSize));
-    add(text);
-  }
+  std::vector<std::string> marks = RecordMarks(rec);
   if (rec.dataPresent < rec.dataSize) {
-    std::snprintf(text, sizeof text, "file ends after %u of them", static_cast<unsigned>(rec.dataPresent));
-    add(text);
+    marks.push_back("file ends after " + std::to_string(rec.dataPresent) + " of them");
   }
-  if (!marks.empty()) marks += ')';
-  return marks;
+  std::string text;
+  for (size_t i = 0; i < marks.size(); ++i) text += (i == 0 ? " (" : ", ") + marks[i];
+  return marks.empty() ? text : text + ")";
 }
 
 // One thing drawn in a row: a run of ordinary sectors, a record, or a

@@ -2,6 +2,8 @@
 
 #include <cinttypes>
 #include <cstring>
+#include <string>
+#include <vector>
 
 #include "common/Json.h"
 #include "common/ShiftJis.h"
@@ -28,6 +30,36 @@ const char* StatusName(uint8_t status) {
     case 0xF0: return "no data mark";
     default: return nullptr;
   }
+}
+
+std::vector<std::string> RecordMarks(const SectorRecord& rec) {
+  std::vector<std::string> marks;
+  char text[32];
+  if (rec.density == 0x40) {
+    marks.push_back("FM");
+  } else if (rec.density != 0) {
+    std::snprintf(text, sizeof text, "density 0x%02X", rec.density);
+    marks.push_back(text);
+  }
+  if (rec.deleted == 0x10) {
+    marks.push_back("deleted");
+  } else if (rec.deleted != 0) {
+    std::snprintf(text, sizeof text, "deleted mark 0x%02X", rec.deleted);
+    marks.push_back(text);
+  }
+  if (rec.status != 0) {
+    const char* name = StatusName(rec.status);
+    if (name == nullptr) {
+      std::snprintf(text, sizeof text, "status 0x%02X", rec.status);
+      name = text;
+    }
+    marks.push_back(name);
+  }
+  if (rec.n > 7 || rec.dataSize != (128u << rec.n)) {
+    std::snprintf(text, sizeof text, "%u bytes", static_cast<unsigned>(rec.dataSize));
+    marks.push_back(text);
+  }
+  return marks;
 }
 
 namespace {
@@ -61,35 +93,11 @@ bool SameMarks(const SectorRecord& a, const SectorRecord& b) {
   return a.density == b.density && a.deleted == b.deleted && a.status == b.status && a.dataSize == b.dataSize;
 }
 
-// What makes a record unusual, in brackets after its ID: single density,
-// deleted data, a status other than normal, a data size other than the
-// nominal 128 << N. Nothing for an ordinary record.
+// The marks, in brackets after the ID.
 void PrintMarks(std::FILE* out, const SectorRecord& rec) {
-  char marks[4][32];
-  int count = 0;
-  if (rec.density == 0x40) {
-    std::snprintf(marks[count++], sizeof marks[0], "FM");
-  } else if (rec.density != 0) {
-    std::snprintf(marks[count++], sizeof marks[0], "density 0x%02X", rec.density);
-  }
-  if (rec.deleted == 0x10) {
-    std::snprintf(marks[count++], sizeof marks[0], "deleted");
-  } else if (rec.deleted != 0) {
-    std::snprintf(marks[count++], sizeof marks[0], "deleted mark 0x%02X", rec.deleted);
-  }
-  if (rec.status != 0) {
-    const char* name = StatusName(rec.status);
-    if (name != nullptr) {
-      std::snprintf(marks[count++], sizeof marks[0], "%s", name);
-    } else {
-      std::snprintf(marks[count++], sizeof marks[0], "status 0x%02X", rec.status);
-    }
-  }
-  if (rec.n > 7 || rec.dataSize != (128u << rec.n)) {
-    std::snprintf(marks[count++], sizeof marks[0], "%u bytes", static_cast<unsigned>(rec.dataSize));
-  }
-  for (int i = 0; i < count; ++i) std::fprintf(out, "%s%s", i == 0 ? " (" : ", ", marks[i]);
-  if (count > 0) std::fputc(')', out);
+  const std::vector<std::string> marks = RecordMarks(rec);
+  for (size_t i = 0; i < marks.size(); ++i) std::fprintf(out, "%s%s", i == 0 ? " (" : ", ", marks[i].c_str());
+  if (!marks.empty()) std::fputc(')', out);
 }
 
 // The records of a track, with runs where R counts up by one under the same

@@ -6,6 +6,8 @@
 #include <cstddef>
 #include <cstdint>
 #include <cstdio>
+#include <string>
+#include <vector>
 
 #include "d88/D88File.h"
 
@@ -47,5 +49,11 @@ const char* MediaName(int32_t type);
 // What the disk BIOS's status byte of a record says ("data CRC error",
 // ...), or null for a value with no name (0 is a normal record).
 const char* StatusName(uint8_t status);
+
+// What makes a record unusual, in the listing's words: "FM" (single
+// density), "deleted", the disk BIOS's status ("data CRC error", or
+// "status 0xNN"), the data size when it is not 128 << N ("128 bytes").
+// Empty for an ordinary record.
+std::vector<std::string> RecordMarks(const SectorRecord& rec);
 
 #endif  // D88LS_LISTING_H_
