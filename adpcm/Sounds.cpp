@@ -75,8 +75,6 @@ uint64_t SilenceBytes(uint64_t x) {
   const uint64_t high = (x >> 4) & kNibbles, low = x & kNibbles;
   return ZeroBytes((high ^ low ^ (kOnes * 8)) | (high & (kOnes * 4)));
 }
-// How many bytes of `mask` (0x80 or 0 each) are set.
-size_t CountMarked(uint64_t mask) { return static_cast<size_t>(((mask >> 7) * 0x0101010101010101ull) >> 56); }
 uint64_t Load(const uint8_t* p) {
   uint64_t word;
   std::memcpy(&word, p, sizeof word);
@@ -130,45 +128,60 @@ struct CodeCounts {
   }
 };
 
-// Adds the counts of bytes [from, to) of a stretch that begins at `begin`.
+// Adds the counts of byte `i` of a stretch that begins at `begin`.
+void CountByte(const uint8_t* image, size_t i, size_t begin, CodeCounts* c) {
+  const uint8_t b = image[i];
+  const uint64_t packed = kBytes.packed[b];
+  for (int f = 0; f < kPackedFields; ++f) c->fields[f] += static_cast<size_t>(packed >> (f * kPackedBits) & kPackedMask);
+  // The first code of the stretch is counted as repeating itself.
+  c->sameAcross += i > begin ? (b >> 4) == (image[i - 1] & 15) : 1;
+  bool run = i >= begin + kRepeatRun - 1 && !IsSilence(b);
+  for (size_t k = 1; run && k < kRepeatRun; ++k) run = image[i - k] == b;
+  c->repeated += run;
+  if (IsSilence(b) || b == 0) return;
+  for (size_t k = kMinStride; k <= kMaxStride; ++k) c->stride[k - kMinStride] += i >= begin + k && image[i - k] == b;
+}
+
+// Adds the counts of bytes [from, to) of a stretch that begins at `begin`:
+// one at a time where the bytes looked back at may lie before the stretch,
+// eight at a time after that, each count a byte lane of a word.
 void CountCodes(const uint8_t* image, size_t from, size_t to, size_t begin, CodeCounts* c) {
-  if (from >= to) return;
-  // The run of one value the first byte ends, as far back as counts.
-  size_t run = 1;
-  while (run < kRepeatRun && from >= begin + run && image[from - run] == image[from]) ++run;
-  for (size_t at = from; at < to;) {
-    const size_t stop = to - at < kTallyEvery ? to : at + kTallyEvery;
-    uint64_t packed = 0;
-    for (size_t i = at; i < stop; ++i) {
-      const uint8_t b = image[i];
-      packed += kBytes.packed[b];
-      if (i > from) run = b == image[i - 1] ? run + 1 : 1;
-      // The first code of the stretch is counted as repeating itself.
-      c->sameAcross += i > begin ? (b >> 4) == (image[i - 1] & 15) : 1;
-      c->repeated += run >= kRepeatRun && !IsSilence(b);
-    }
-    for (int f = 0; f < kPackedFields; ++f) c->fields[f] += static_cast<size_t>(packed >> (f * kPackedBits) & kPackedMask);
-    at = stop;
-  }
-  // Bytes equal to the one k before: one at a time where k bytes back may
-  // leave the stretch, 8 at a time after that.
+  static_assert(kRepeatRun - 1 <= kMaxStride, "the words look back kMaxStride bytes at most");
+  constexpr uint64_t kTop = 0x8080808080808080ull, kNibbles = 0x0F0F0F0F0F0F0F0Full;
   size_t i = from;
-  for (; i < to && (i < begin + kMaxStride || i + 8 > to); ++i) {
-    if (IsSilence(image[i]) || image[i] == 0) continue;
-    for (size_t k = kMinStride; k <= kMaxStride; ++k) c->stride[k - kMinStride] += i >= begin + k && image[i - k] == image[i];
-  }
-  for (; i + 8 <= to; i += 8) {
-    const uint64_t word = Load(image + i);
-    const uint64_t eligible = ~(ZeroBytes(word) | SilenceBytes(word)) & 0x8080808080808080ull;
-    if (eligible == 0) continue;
-    for (size_t k = kMinStride; k <= kMaxStride; ++k) {
-      c->stride[k - kMinStride] += CountMarked(ZeroBytes(word ^ Load(image + i - k)) & eligible);
+  for (; i < to && i < begin + kMaxStride; ++i) CountByte(image, i, begin, c);
+  while (i + 8 <= to) {
+    // At most 15 words a round, so that no sum of lanes passes 255.
+    constexpr int kFields = 8 + kStrides;
+    uint64_t lanes[kFields] = {};
+    for (int n = 0; n < 15 && i + 8 <= to; ++n, i += 8) {
+      const uint64_t w = Load(image + i);
+      const uint64_t silence = SilenceBytes(w), zero = ZeroBytes(w);
+      const uint64_t sound = ~silence & kTop, highRise = ~w & kTop, lowRise = (~w << 4) & kTop;
+      lanes[0] += (highRise & sound) >> 7;
+      lanes[1] += (lowRise & sound) >> 7;
+      lanes[2] += sound >> 7;
+      lanes[3] += ((highRise & silence) >> 7) + ((lowRise & silence) >> 7);
+      lanes[4] += ZeroBytes(((w >> 4) ^ w) & kNibbles) >> 7;
+      const uint64_t eligible = sound & ~zero;
+      lanes[5] += eligible >> 7;
+      const uint64_t before = Load(image + i - 1);
+      lanes[6] += ZeroBytes(((w >> 4) ^ before) & kNibbles) >> 7;
+      uint64_t run = sound;
+      for (size_t k = 1; k <= kMaxStride; ++k) {
+        const uint64_t equal = k == 1 ? ZeroBytes(w ^ before) : ZeroBytes(w ^ Load(image + i - k));
+        if (k < kRepeatRun) run &= equal;
+        if (k >= kMinStride) lanes[8 + k - kMinStride] += (equal & eligible) >> 7;
+      }
+      lanes[7] += run >> 7;
     }
+    auto total = [](uint64_t lane) { return static_cast<size_t>((lane * 0x0101010101010101ull) >> 56); };
+    for (int f = 0; f < kPackedFields; ++f) c->fields[f] += total(lanes[f]);
+    c->sameAcross += total(lanes[6]);
+    c->repeated += total(lanes[7]);
+    for (size_t k = 0; k < kStrides; ++k) c->stride[k] += total(lanes[8 + k]);
   }
-  for (; i < to; ++i) {
-    if (IsSilence(image[i]) || image[i] == 0) continue;
-    for (size_t k = kMinStride; k <= kMaxStride; ++k) c->stride[k - kMinStride] += i >= begin + k && image[i - k] == image[i];
-  }
+  for (; i < to; ++i) CountByte(image, i, begin, c);
 }
 
 // Step 5's counts of bytes [from, to) decoded from reset.
@@ -412,6 +425,7 @@ class Track {
 struct Played {
   int64_t sum = 0, nearSum = 0;
   uint32_t clamps = 0, nearClamps = 0;
+  uint32_t runs = 0, nearRuns = 0;  // clamped samples that follow two clamped ones
   int32_t peak = 0;     // the loudest sample
   int32_t maxStep = 0;  // the largest step size after a byte
 };
@@ -419,15 +433,21 @@ struct Played {
 Played Play(AdpcmBDecoder decoder, const uint8_t* bytes, size_t near, size_t size, uint64_t* work) {
   *work += size;
   Played p;
+  uint32_t run = 0;
   for (size_t i = 0; i < size; ++i) {
     if (i == near) {
       p.nearSum = p.sum;
       p.nearClamps = p.clamps;
+      p.nearRuns = p.runs;
     }
     const int32_t a = decoder.Decode(static_cast<uint8_t>(bytes[i] >> 4));
     const int32_t c = decoder.Decode(static_cast<uint8_t>(bytes[i] & 15));
     p.sum += a + c;
     p.clamps += IsClamped(a) + IsClamped(c);
+    run = IsClamped(a) ? run + 1 : 0;
+    p.runs += run >= 3;
+    run = IsClamped(c) ? run + 1 : 0;
+    p.runs += run >= 3;
     const int32_t m = a < 0 ? -a : a, n = c < 0 ? -c : c;
     p.peak = m > p.peak ? m : p.peak;
     p.peak = n > p.peak ? n : p.peak;
@@ -436,6 +456,7 @@ Played Play(AdpcmBDecoder decoder, const uint8_t* bytes, size_t near, size_t siz
   if (near >= size) {
     p.nearSum = p.sum;
     p.nearClamps = p.clamps;
+    p.nearRuns = p.runs;
   }
   return p;
 }
@@ -459,10 +480,13 @@ Verdict Weigh(const uint8_t* image, const Track& track, size_t t, size_t before,
   const int64_t meanR = r.sum / static_cast<int64_t>(2 * window), meanO = o.sum / static_cast<int64_t>(2 * window);
   const int64_t jumpR = Abs(meanR - meanBefore), jumpO = Abs(meanO - meanBefore);
   const uint32_t samples = static_cast<uint32_t>(2 * near);
-  // Clamps decoding on brings that the earlier sound did not have.
-  const uint64_t before4 = 4ull * track.Clamps(t - before, t) * near;
-  const bool clamps = r.nearClamps * 100 <= samples * kResetClampPercent && o.nearClamps >= 16 &&
-                      o.nearClamps * 100 >= samples * kOnClampPercent && before4 <= uint64_t{o.nearClamps} * before;
+  // Decoding on runs into the clamps as no sound does (step 5's test of
+  // clamp runs fails), decoding from reset hardly touches them, and the
+  // earlier sound passed that test.
+  const bool clamps = r.nearClamps * 100 <= samples * kResetClampPercent && r.nearRuns == 0 &&
+                      o.nearClamps * 100 >= samples * kOnClampPercent &&
+                      o.nearRuns * 1000 > samples * kMaxClampRunPermille &&
+                      track.ClampRuns(t - before, t) * 1000 <= 2 * before * kMaxClampRunPermille;
   bool level = before >= kLevelSpan && window >= kLevelSpan && jumpO >= kJump && 4 * jumpR <= jumpO && r.clamps <= o.clamps;
   if (level) {
     // A jump at once, not a drift: each window's halves keep one level.
@@ -476,6 +500,7 @@ Verdict Weigh(const uint8_t* image, const Track& track, size_t t, size_t before,
   Verdict verdict;
   verdict.score = static_cast<int64_t>(r.nearClamps) * 4096 + jumpR;
   verdict.start = clamps || level;
+
   return verdict;
 }
 
@@ -511,7 +536,7 @@ bool OnsetAt(const uint8_t* image, const Track& track, size_t t, uint64_t* work)
   }
   const int64_t mean = loud / static_cast<int64_t>(2 * kLoudAfter);
   const int64_t floor = quiet.peak < kQuietFloor ? kQuietFloor : quiet.peak;
-  return mean >= kOnsetLevel && mean >= kOnsetRatio * floor;
+  return quiet.peak <= kOnsetQuiet && mean >= kOnsetLevel && mean >= kOnsetRatio * floor;
 }
 
 // How decoding from reset at `t` and decoding on compare over the 1 KiB
@@ -549,7 +574,7 @@ bool PadParts(const uint8_t* image, const Track& track, size_t cur, size_t t, si
   if (before > kPadQuietStep) return true;
   const size_t after = e - t < kPadOnsetAfter ? e - t : kPadOnsetAfter;
   const Played onset = Play(AdpcmBDecoder(), image + t, after, after, work);
-  return onset.maxStep >= kOnsetRatio * before;
+  return onset.maxStep >= kPadStepRatio * before;
 }
 
 // A pad of silence up to a 256-byte unit (step 3): where the next sound
@@ -558,6 +583,20 @@ bool PadParts(const uint8_t* image, const Track& track, size_t cur, size_t t, si
 struct PadCut {
   size_t at, silenceEnd;
 };
+
+// Step 3: whether the pad of silence before `t`, which ends at
+// `silenceEnd`, parts two sounds there: where the decoder is at rest after
+// it, or where the sound before stopped at a level and a new one begins
+// after at most the pad's own silence (silence at a DC level, inside a
+// sound, goes on quietly at that level).
+bool SilenceParts(const uint8_t* image, const Track& track, size_t t, size_t silenceEnd, size_t e, uint64_t* work) {
+  if (Abs(track.StateAt(silenceEnd).acc) <= kQuietFloor) return true;
+  if (WeighPad(image, track, t, e, work).onRight) return false;
+  size_t k = t;
+  while (k < e && IsSilence(image[k])) ++k;
+  const size_t to = e - k < kPadOnsetWithin ? e : k + kPadOnsetWithin;
+  return Play(AdpcmBDecoder(), image + t, to - t, to - t, work).peak >= kPadOnsetPeak;
+}
 
 // Step 4: the starts inside a stretch that nothing but the decoder's
 // evidence marks; the stretch is appended to `out` in pieces.
@@ -595,8 +634,7 @@ void SplitTouching(const uint8_t* image, size_t size, const Piece& piece, size_t
     // Step 3's pads, where the silence before them leaves the decoder at
     // rest.
     while (pads != padsEnd && pads->at < t) ++pads;
-    if (pads != padsEnd && pads->at == t &&
-        (Abs(track.StateAt(pads->silenceEnd).acc) <= kQuietFloor || !WeighPad(image, track, t, e, work).onRight)) {
+    if (pads != padsEnd && pads->at == t && SilenceParts(image, track, t, pads->silenceEnd, e, work)) {
       const Kind kind = Judge(image, cur, t, size, track.CountsOf(cur, t), track.CodesOf(cur, t));
       out->push_back({cur, t, SoundEnd::kSilence, kind});
       cur = t;

@@ -152,11 +152,14 @@ constexpr double kUnitShare = 1.0 / 4, kUnitChance = 1.0 / 64;
 constexpr size_t kSilencePad = 8, kSilenceUnit = 256, kPadZeros = 31;
 constexpr size_t kOwnSilence = 4, kOwnOtherSilence = 32, kOwnSilence256 = 40;
 constexpr size_t kLongSilence = 4096;
+constexpr size_t kPadOnsetWithin = 64;
+constexpr int32_t kPadOnsetPeak = 1000;
 // 4. Starts.
 constexpr size_t kZeroPad = 3, kZeroStart = 2;
 constexpr int64_t kPadLevel = 500, kPadCentred = 200;
 constexpr int32_t kPadQuietStep = 400;
 constexpr size_t kPadOnsetAfter = 256;
+constexpr int32_t kPadStepRatio = 3;
 constexpr size_t kWindow = 256;
 constexpr size_t kOnClampPercent = 3, kResetClampPercent = 1;
 constexpr size_t kLevelSpan = 512, kLevelWindow = 1024;
@@ -164,6 +167,7 @@ constexpr int64_t kJump = 1000;
 constexpr size_t kRefineBack = 128, kRefine = 32;
 constexpr size_t kQuietBefore = 128, kLoudAfter = 32, kPauseRun = 16;
 constexpr int64_t kOnsetLevel = 300, kOnsetRatio = 3;
+constexpr int32_t kOnsetQuiet = 1500;
 // 5. Sound at all.
 constexpr size_t kMaxClampPercent = 10, kMaxClampRunPermille = 15, kMaxLoudPercent = 35;
 constexpr int32_t kLoud = 30000;

@@ -557,14 +557,14 @@ inline bool FoundAlone(const Bank& bank, size_t k, const std::vector<FoundSound>
 
 enum class Junk {
   kFillE5, kFill40, kFill00, kFillFF, kZ80, kM6809, kM68000, kX86, kBasic, kAscii, kShiftJis, kBitmap, kTables,
-  kRandom, kDisk, kSprites, kRecords, kCount
+  kRandom, kDisk, kSprites, kRecords, kRecordTables, kCount
 };
 
 inline const char* JunkName(Junk junk) {
   static const char* const names[] = {"0xE5 sectors", "0x40 sectors", "0x00 sectors", "0xFF sectors", "Z80 code",
                                       "6809 code", "68000 code", "x86 code", "BASIC", "ASCII text", "Shift_JIS text",
                                       "bitmap", "tables", "random bytes", "disk mix",
-                                      "4-bit sprites", "records, strings"};
+                                      "4-bit sprites", "records, strings", "4-byte record tables"};
   return names[static_cast<int>(junk)];
 }
 
@@ -841,6 +841,26 @@ inline void Records(BankBytes& out, size_t size, BankRandom& rng) {
   }
 }
 
+inline void RecordTables(BankBytes& out, size_t size, BankRandom& rng) {
+  // Short tables of 4-byte records (a type, a position, flags, a number)
+  // between runs of 0x00, as a game keeps its objects: most fields keep
+  // their value from one record to the next, so about half the bytes equal
+  // the byte 4 before.
+  while (out.size() < size) {
+    out.resize(out.size() + static_cast<size_t>(rng.Int(16, 200)), 0x00);
+    const int records = rng.Int(8, 40);
+    uint8_t field[4] = {static_cast<uint8_t>(rng.Int(1, 40)), rng.Byte(), static_cast<uint8_t>(rng.Int(0, 3) << 6),
+                        static_cast<uint8_t>(rng.Int(1, 200))};
+    for (int r = 0; r < records; ++r) {
+      if (rng.Chance(0.3)) field[0] = static_cast<uint8_t>(rng.Int(1, 40));
+      if (rng.Chance(0.6)) field[1] = static_cast<uint8_t>(field[1] + rng.Int(1, 24));
+      if (rng.Chance(0.2)) field[2] = static_cast<uint8_t>(rng.Int(0, 3) << 6 | rng.Int(0, 15));
+      if (rng.Chance(0.5)) field[3] = static_cast<uint8_t>(field[3] + 1);
+      out.insert(out.end(), field, field + 4);
+    }
+  }
+}
+
 }  // namespace junk
 
 // A piece of disk of `size` bytes holding no sound, of `kind`.
@@ -863,6 +883,7 @@ inline BankBytes MakeJunk(Junk kind, size_t size, uint64_t seed) {
     case Junk::kTables: junk::Tables(out, size, rng); break;
     case Junk::kSprites: junk::Sprites(out, size, rng); break;
     case Junk::kRecords: junk::Records(out, size, rng); break;
+    case Junk::kRecordTables: junk::RecordTables(out, size, rng); break;
     case Junk::kRandom:
       for (size_t i = 0; i < size; ++i) out.push_back(rng.Byte());
       break;
