@@ -2,8 +2,6 @@
 
 #include <cmath>
 #include <cstring>
-#include <cstdio>
-#include <cstdlib>
 #include <memory>
 
 #include "adpcm/AdpcmB.h"
@@ -216,9 +214,9 @@ Kind Judge(const uint8_t* image, size_t start, size_t end, size_t size, const Co
     // Short: only where the end of the RAM may have cut a sound short,
     // after a long fill (the rest of a picture or a table between short
     // fills is not that).
-    if (end != size || start < kLoneFill) { if (getenv("DBG2")) fprintf(stderr, "judge %zX-%zX fails at %d\n", start, end, __LINE__); return Kind::kNotSound; }
+    if (end != size || start < kLoneFill) return Kind::kNotSound;
     for (size_t i = start - kLoneFill; i < start; ++i) {
-      if (image[i] != image[start - 1]) { if (getenv("DBG2")) fprintf(stderr, "judge %zX-%zX fails at %d\n", start, end, __LINE__); return Kind::kNotSound; }
+      if (image[i] != image[start - 1]) return Kind::kNotSound;
     }
   }
   const size_t samples = 2 * n;
@@ -226,25 +224,25 @@ Kind Judge(const uint8_t* image, size_t start, size_t end, size_t size, const Co
   // them a sample or two at a time. A stretch this short holds too few
   // samples for the share to tell: a few bytes of code between two runs of
   // 0x00 reach the clamps at once, a click or blip of a sound does not.
-  if (d.clamped * 100 > samples * kMaxClampPercent) { if (getenv("DBG2")) fprintf(stderr, "judge %zX-%zX fails at %d\n", start, end, __LINE__); return Kind::kNotSound; }
-  if (d.clampRun * 1000 > samples * kMaxClampRunPermille) { if (getenv("DBG2")) fprintf(stderr, "judge %zX-%zX fails at %d\n", start, end, __LINE__); return Kind::kNotSound; }
-  if (n < kShortSound && d.clamped > 0) { if (getenv("DBG2")) fprintf(stderr, "judge %zX-%zX fails at %d\n", start, end, __LINE__); return Kind::kNotSound; }
-  if (d.loud * 100 > samples * kMaxLoudPercent) { if (getenv("DBG2")) fprintf(stderr, "judge %zX-%zX fails at %d\n", start, end, __LINE__); return Kind::kNotSound; }
-  if (Abs(d.sum / static_cast<int64_t>(samples)) > kMaxLevel) { if (getenv("DBG2")) fprintf(stderr, "judge %zX-%zX fails at %d\n", start, end, __LINE__); return Kind::kNotSound; }
+  if (d.clamped * 100 > samples * kMaxClampPercent) return Kind::kNotSound;
+  if (d.clampRun * 1000 > samples * kMaxClampRunPermille) return Kind::kNotSound;
+  if (n < kShortSound && d.clamped > 0) return Kind::kNotSound;
+  if (d.loud * 100 > samples * kMaxLoudPercent) return Kind::kNotSound;
+  if (Abs(d.sum / static_cast<int64_t>(samples)) > kMaxLevel) return Kind::kNotSound;
   const size_t positive = highRises + lowRises + c.fields[3];
   // An encoder that follows a wave writes as many rises as falls; text,
   // tables of small numbers and most code lean one way.
   if (n >= kMinSound &&
       (positive * 100 > samples * (100 - kMinRisePercent) || positive * 100 < samples * kMinRisePercent)) {
-    { if (getenv("DBG2")) fprintf(stderr, "judge %zX-%zX fails at %d\n", start, end, __LINE__); return Kind::kNotSound; }
+    return Kind::kNotSound;
   }
   // Pictures and tables repeat bytes; a sound's noise floor keeps its codes
   // changing, but in silence.
-  if (c.repeated * 100 > n * kMaxRepeatedPercent) { if (getenv("DBG2")) fprintf(stderr, "judge %zX-%zX fails at %d\n", start, end, __LINE__); return Kind::kNotSound; }
+  if (c.repeated * 100 > n * kMaxRepeatedPercent) return Kind::kNotSound;
   // A table of fixed-size records repeats its fields at the record's size.
   const size_t eligible = c.fields[5];
   for (size_t k = 0; k < kStrides; ++k) {
-    if (eligible > 0 && c.stride[k] * 100 > eligible * kMaxStridePercent) { if (getenv("DBG2")) fprintf(stderr, "judge %zX-%zX fails at %d\n", start, end, __LINE__); return Kind::kNotSound; }
+    if (eligible > 0 && c.stride[k] * 100 > eligible * kMaxStridePercent) return Kind::kNotSound;
   }
   if (n >= kMinSound) {
     // The two codes of a byte are neighbouring samples of one wave, so
@@ -255,13 +253,13 @@ Kind Judge(const uint8_t* image, size_t start, size_t end, size_t size, const Co
     auto lopsided = [codes](size_t rises) {
       return rises * 100 > codes * (100 - kMinHalfRisePercent) || rises * 100 < codes * kMinHalfRisePercent;
     };
-    if (lopsided(highRises) || lopsided(lowRises)) { if (getenv("DBG2")) fprintf(stderr, "judge %zX-%zX fails at %d\n", start, end, __LINE__); return Kind::kNotSound; }
+    if (lopsided(highRises) || lopsided(lowRises)) return Kind::kNotSound;
     // Pictures of 4 bits a dot hold areas of one colour: most codes repeat
     // the one before. In a sound only the quiet tail of a slow wave does
     // that, and never for most of the sound; a short stretch, a small
     // sprite between rows of colour 0, is held to less.
     const size_t same = c.fields[4] + c.sameAcross;
-    if (same * 100 > samples * (n < kShortSound ? kMaxSameShortPercent : kMaxSamePercent)) { if (getenv("DBG2")) fprintf(stderr, "judge %zX-%zX fails at %d\n", start, end, __LINE__); return Kind::kNotSound; }
+    if (same * 100 > samples * (n < kShortSound ? kMaxSameShortPercent : kMaxSamePercent)) return Kind::kNotSound;
   }
   return n < kMinSound ? Kind::kShortAtEnd : Kind::kSound;
 }
@@ -483,11 +481,12 @@ Verdict Weigh(const uint8_t* image, const Track& track, size_t t, size_t before,
   // Decoding on runs into the clamps as no sound does (step 5's test of
   // clamp runs fails), decoding from reset hardly touches them, and the
   // earlier sound passed that test.
-  const bool clamps = r.nearClamps * 100 <= samples * kResetClampPercent && r.nearRuns == 0 &&
+  const bool clamps = r.nearClamps * 100 <= samples * kMaxClampPercent && r.nearRuns * 1000 <= samples * kMaxClampRunPermille &&
                       o.nearClamps * 100 >= samples * kOnClampPercent &&
                       o.nearRuns * 1000 > samples * kMaxClampRunPermille &&
                       track.ClampRuns(t - before, t) * 1000 <= 2 * before * kMaxClampRunPermille;
-  bool level = before >= kLevelSpan && window >= kLevelSpan && jumpO >= kJump && 4 * jumpR <= jumpO && r.clamps <= o.clamps;
+  bool level = before >= kLevelSpan && window >= kLevelSpan && jumpO >= kJump && 4 * jumpR <= jumpO && r.clamps <= o.clamps &&
+               4 * Abs(meanR) <= Abs(meanO);
   if (level) {
     // A jump at once, not a drift: each window's halves keep one level.
     const size_t hb = before / 2;
@@ -498,7 +497,7 @@ Verdict Weigh(const uint8_t* image, const Track& track, size_t t, size_t before,
     level = 4 * driftBefore < jumpO && 4 * Abs(firstHalf - secondHalf) < jumpO;
   }
   Verdict verdict;
-  verdict.score = static_cast<int64_t>(r.nearClamps) * 4096 + jumpR;
+  verdict.score = static_cast<int64_t>(r.nearRuns) * 4096 + jumpR;
   verdict.start = clamps || level;
 
   return verdict;
@@ -524,7 +523,7 @@ bool OnsetAt(const uint8_t* image, const Track& track, size_t t, uint64_t* work)
   while (k > t - kZeroStart && image[k - 1] == 0x00) --k;
   size_t silent = 0;
   while (silent < kPauseRun && IsSilence(image[k - 1 - silent])) ++silent;
-  if (silent == kPauseRun) return false;
+  if (silent == kPauseRun && k == t) return false;
   AdpcmBDecoder on = track.StateAt(t - kQuietBefore);
   const Played quiet = Play(on, image + t - kQuietBefore, kQuietBefore, kQuietBefore, work);
   AdpcmBDecoder reset;
@@ -563,9 +562,7 @@ PadEvidence WeighPad(const uint8_t* image, const Track& track, size_t t, size_t 
 // kZeroStart after it) is a pad that parts two sounds at `t`, in a stretch
 // that ends at `e`.
 bool PadParts(const uint8_t* image, const Track& track, size_t cur, size_t t, size_t zeros, size_t e, uint64_t* work) {
-  const PadEvidence evidence = WeighPad(image, track, t, e, work);
-  if (evidence.onRight) return false;
-  if (evidence.resetRight) return true;
+  if (WeighPad(image, track, t, e, work).resetRight) return true;
   // A quiet passage that stays quiet: a slow rise inside a soft sound,
   // where the step size stays small on both sides of the run.
   const size_t runStart = t - zeros;
@@ -589,9 +586,13 @@ struct PadCut {
 // it, or where the sound before stopped at a level and a new one begins
 // after at most the pad's own silence (silence at a DC level, inside a
 // sound, goes on quietly at that level).
-bool SilenceParts(const uint8_t* image, const Track& track, size_t t, size_t silenceEnd, size_t e, uint64_t* work) {
-  if (Abs(track.StateAt(silenceEnd).acc) <= kQuietFloor) return true;
-  if (WeighPad(image, track, t, e, work).onRight) return false;
+bool SilenceParts(const uint8_t* image, const Track& track, size_t t, size_t silenceEnd, size_t e, size_t unit,
+                  uint64_t* work) {
+  const bool rest = Abs(track.StateAt(silenceEnd).acc) <= kQuietFloor;
+  // In an image on 32-byte units the pads are 0x00: silence there is most
+  // often a pause, unless a sound plainly begins after it.
+  if (rest && unit != 32) return true;
+  if (!rest && WeighPad(image, track, t, e, work).onRight) return false;
   size_t k = t;
   while (k < e && IsSilence(image[k])) ++k;
   const size_t to = e - k < kPadOnsetWithin ? e : k + kPadOnsetWithin;
@@ -615,11 +616,9 @@ void SplitTouching(const uint8_t* image, size_t size, const Piece& piece, size_t
   auto first = [unit](size_t from) { return AlignUp(from + kMinSound, unit); };
   // A start ends a sound: what comes before it must be one.
   auto isSound = [&](size_t at) {
-    if (getenv("DBG")) fprintf(stderr, "isSound %zX-%zX: %d\n", cur, at, (int)Judge(image, cur, at, size, track.CountsOf(cur, at), track.CodesOf(cur, at)));
     return Judge(image, cur, at, size, track.CountsOf(cur, at), track.CodesOf(cur, at)) == Kind::kSound;
   };
   auto startAt = [&](size_t at, SoundEnd why) {
-    if (getenv("DBG")) fprintf(stderr, "start %zX after %zX\n", at, cur);
     out->push_back({cur, at, why, Kind::kSound});
     cur = at;
     track.Restart(cur);
@@ -634,7 +633,7 @@ void SplitTouching(const uint8_t* image, size_t size, const Piece& piece, size_t
     // Step 3's pads, where the silence before them leaves the decoder at
     // rest.
     while (pads != padsEnd && pads->at < t) ++pads;
-    if (pads != padsEnd && pads->at == t && SilenceParts(image, track, t, pads->silenceEnd, e, work)) {
+    if (pads != padsEnd && pads->at == t && SilenceParts(image, track, t, pads->silenceEnd, e, unit, work)) {
       const Kind kind = Judge(image, cur, t, size, track.CountsOf(cur, t), track.CodesOf(cur, t));
       out->push_back({cur, t, SoundEnd::kSilence, kind});
       cur = t;
@@ -759,6 +758,11 @@ void SplitAtPads(const uint8_t* image, const Piece& stretch, size_t unit, std::v
       // silence runs on to fill or to the end of the image.
       if (i > cur) out->push_back({cur, i, SoundEnd::kSilence});
       cur = j == end ? j : (AlignDown(j, unit) >= i ? AlignDown(j, unit) : AlignDown(j, 4));
+    } else if (unit >= kSilenceUnit && i % kSilenceUnit == 0 && i > stretch.start && j < end && j - i >= kSilencePad &&
+               j - i <= kOwnSilence256 && i - cur >= kMinSound) {
+      // Where the unit is 256, a sound that begins with silence of its own
+      // right after one that stopped in mid-wave.
+      pads->push_back({i, i});
     } else if (j < end && j - i >= kSilencePad) {
       // The pad ends on the 256-byte unit, or 0x00 takes it there; the next
       // sound may begin with a few silent bytes of its own.

@@ -30,31 +30,45 @@ std::string Spans(const SoundSearch& found) {
 }
 
 // Every sound of every layout, played alone from its true start with
-// nothing audible lost, and what parts it from the next as the layout has
-// it. The banks mix both encoders, both rates and every kind of sound;
-// kit/eval_banks weighs the rule on many more.
+// nothing audible lost, the unit read from the bank as it was laid out, and
+// what parts each sound from the next as the layout has it. The banks mix
+// both encoders, both rates and every kind of sound; kit/eval_banks weighs
+// the rule on many more.
 TEST(SoundSearch, EverySoundOfEveryLayoutAloneFromItsTrueStart) {
   const struct {
     Layout layout;
     uint64_t seed;
-    SoundEnd between;  // what ends every sound but the last
+    size_t unit;
+    bool alike;         // every sound but the last ends by `between`
+    SoundEnd between;
   } cases[] = {
-      {Layout::kDrumBank, 2, SoundEnd::kFill},        {Layout::kDrumBank, 3, SoundEnd::kFill},
-      {Layout::kTracker32, 16, SoundEnd::kFill},      {Layout::kTracker32, 22, SoundEnd::kFill},
-      // A sound there ends quietly 2 bytes before the next one's unit.
-      {Layout::kTracker32, 11, SoundEnd::kFill},
-      {Layout::kTracker256, 1, SoundEnd::kSilence},   {Layout::kTracker256, 3, SoundEnd::kSilence},
-      {Layout::kTracker256Chip, 1, SoundEnd::kSilence}, {Layout::kTracker256Chip, 2, SoundEnd::kSilence},
-      {Layout::kCompiler, 6, SoundEnd::kNextSound},   {Layout::kCompiler, 10, SoundEnd::kNextSound},
+      {Layout::kDrumBank, 2, 4, true, SoundEnd::kFill},          {Layout::kDrumBank, 3, 4, true, SoundEnd::kFill},
+      {Layout::kTracker32, 16, 32, true, SoundEnd::kFill},       {Layout::kTracker32, 23, 32, true, SoundEnd::kFill},
+      {Layout::kTracker256, 1, 256, true, SoundEnd::kSilence},   {Layout::kTracker256, 3, 256, true, SoundEnd::kSilence},
+      {Layout::kTracker256Chip, 1, 256, true, SoundEnd::kSilence}, {Layout::kTracker256Chip, 2, 256, true, SoundEnd::kSilence},
+      {Layout::kCompiler, 6, 4, true, SoundEnd::kNextSound},     {Layout::kCompiler, 10, 4, true, SoundEnd::kNextSound},
+      // Kick, snare, tom and clap clipping in bursts of a sample or two.
+      {Layout::kHotKit, 2, 4, true, SoundEnd::kFill},            {Layout::kHotKit, 3, 4, true, SoundEnd::kFill},
+      // No fill and no pad: silent tails ending on the 256-byte unit, the
+      // next sound's own silence running on across it.
+      {Layout::kBank256, 4, 256, true, SoundEnd::kSilence},      {Layout::kBank256, 7, 256, true, SoundEnd::kSilence},
+      // 0x00 pads of 1 to 31 bytes, runs of 0x00 inside the sounds.
+      {Layout::kTrackerZeroPad, 18, 32, true, SoundEnd::kFill},  {Layout::kTrackerZeroPad, 27, 32, false, SoundEnd::kFill},
+      // Silent tails, then a few bytes of 0x00 up to the 256-byte unit.
+      {Layout::kPad256, 2, 256, false, SoundEnd::kSilence},      {Layout::kPad256, 3, 256, false, SoundEnd::kSilence},
   };
   for (const auto& c : cases) {
     const Bank bank = testimage::MakeBank(c.layout, c.seed);
     const SoundSearch found = FindSounds(bank.ram.data(), bank.ram.size());
     const std::string what = std::string(testimage::LayoutName(c.layout)) + " seed " + std::to_string(c.seed) + ":" + Spans(found);
-    ASSERT_EQ(found.sounds.size(), bank.sounds.size()) << what;
+    EXPECT_EQ(found.unit, c.unit) << what;
+    EXPECT_FALSE(found.unitGiven) << what;
+    // A quiet tail may come out as sounds of its own; nothing audible does.
+    ASSERT_GE(found.sounds.size(), bank.sounds.size()) << what;
+    for (const FoundSound& f : found.sounds) EXPECT_EQ(f.span.start % c.unit, 0u) << what;
     for (size_t k = 0; k < bank.sounds.size(); ++k) {
       EXPECT_TRUE(testimage::FoundAlone(bank, k, found.sounds)) << what << " sound " << k;
-      if (k + 1 < bank.sounds.size()) {
+      if (c.alike && k + 1 < bank.sounds.size()) {
         EXPECT_EQ(found.sounds[k].end, c.between) << what << " sound " << k;
       }
     }
