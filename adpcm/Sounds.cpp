@@ -520,7 +520,7 @@ int32_t MaxStepOn(const Track& track, size_t from, size_t to) {
 // of encoded silence is no end: the sound that holds it is stored whole.
 bool OnsetAt(const uint8_t* image, const Track& track, size_t t, uint64_t* work) {
   size_t k = t;
-  while (k > t - kZeroStart && image[k - 1] == 0x00) --k;
+  while (k > t - kOnsetZeros && image[k - 1] == 0x00) --k;
   size_t silent = 0;
   while (silent < kPauseRun && IsSilence(image[k - 1 - silent])) ++silent;
   if (silent == kPauseRun && k == t) return false;

@@ -155,7 +155,7 @@ constexpr size_t kLongSilence = 4096;
 constexpr size_t kPadOnsetWithin = 64;
 constexpr int32_t kPadOnsetPeak = 1000;
 // 4. Starts.
-constexpr size_t kZeroPad = 3, kZeroStart = 2;
+constexpr size_t kZeroPad = 3, kZeroStart = 1, kOnsetZeros = 2;
 constexpr int64_t kPadLevel = 500, kPadCentred = 200;
 constexpr int32_t kPadQuietStep = 400;
 constexpr size_t kPadOnsetAfter = 256;
