@@ -424,6 +424,7 @@ struct Played {
   int64_t sum = 0, nearSum = 0;
   uint32_t clamps = 0, nearClamps = 0;
   uint32_t runs = 0, nearRuns = 0;  // clamped samples that follow two clamped ones
+  size_t firstClamp = SIZE_MAX;     // the byte of the first clamped sample
   int32_t peak = 0;     // the loudest sample
   int32_t maxStep = 0;  // the largest step size after a byte
 };
@@ -442,6 +443,7 @@ Played Play(AdpcmBDecoder decoder, const uint8_t* bytes, size_t near, size_t siz
     const int32_t c = decoder.Decode(static_cast<uint8_t>(bytes[i] & 15));
     p.sum += a + c;
     p.clamps += IsClamped(a) + IsClamped(c);
+    if (p.firstClamp == SIZE_MAX && (IsClamped(a) || IsClamped(c))) p.firstClamp = i;
     run = IsClamped(a) ? run + 1 : 0;
     p.runs += run >= 3;
     run = IsClamped(c) ? run + 1 : 0;
@@ -467,7 +469,16 @@ Played Play(AdpcmBDecoder decoder, const uint8_t* bytes, size_t near, size_t siz
 // the level it had at `t` to every sample until a clamp takes it off.
 struct Verdict {
   bool start = false;
+  bool byClamps = false;
   int64_t score = 0;
+  // Whether this verdict's unit is the likelier start of the two: where
+  // decoding on runs into the clamps, the one where decoding from reset
+  // begins loudest (a sound from reset begins as its encoder did; one
+  // from a few bytes into it begins with steps too small), else the one
+  // with the lower score.
+  bool Better(const Verdict& o) const { return byClamps && o.byClamps ? loud > o.loud : score < o.score; }
+  int64_t loud = 0;
+  size_t firstClamp = 0;  // bytes after the unit to decoding on's first clamp
 };
 
 Verdict Weigh(const uint8_t* image, const Track& track, size_t t, size_t before, size_t window, uint64_t* work) {
@@ -483,7 +494,7 @@ Verdict Weigh(const uint8_t* image, const Track& track, size_t t, size_t before,
   // earlier sound passed that test.
   const bool clamps = r.nearClamps * 100 <= samples * kMaxClampPercent && r.nearRuns * 1000 <= samples * kMaxClampRunPermille &&
                       o.nearClamps * 100 >= samples * kOnClampPercent &&
-                      o.nearRuns * 1000 > samples * kMaxClampRunPermille &&
+                      o.nearRuns * 1000 > samples * kMaxClampRunPermille && o.firstClamp < kClampWithin &&
                       track.ClampRuns(t - before, t) * 1000 <= 2 * before * kMaxClampRunPermille;
   bool level = before >= kLevelSpan && window >= kLevelSpan && jumpO >= kJump && 4 * jumpR <= jumpO && r.clamps <= o.clamps &&
                4 * Abs(meanR) <= Abs(meanO);
@@ -499,7 +510,15 @@ Verdict Weigh(const uint8_t* image, const Track& track, size_t t, size_t before,
   Verdict verdict;
   verdict.score = static_cast<int64_t>(r.nearRuns) * 4096 + jumpR;
   verdict.start = clamps || level;
-
+  verdict.byClamps = clamps;
+  verdict.firstClamp = o.firstClamp;
+  if (clamps) {
+    AdpcmBDecoder reset;
+    for (size_t i = t; i < t + kLoudAfter && i < t + window; ++i) {
+      verdict.loud += Abs(reset.Decode(static_cast<uint8_t>(image[i] >> 4))) + Abs(reset.Decode(static_cast<uint8_t>(image[i] & 15)));
+    }
+    *work += kLoudAfter;
+  }
   return verdict;
 }
 
@@ -713,19 +732,30 @@ void SplitTouching(const uint8_t* image, size_t size, const Piece& piece, size_t
       t += unit;
       continue;
     }
-    // The evidence shows a little either side of the start too: take the
-    // best unit nearby.
+    // The evidence shows a little either side of the start too. Where
+    // decoding on runs into the clamps, it does so within a byte or two of
+    // the next sound's first code: the start is the unit at or before its
+    // first clamp, where that unit bears the evidence out too. Else the best
+    // unit nearby is taken.
     size_t best = t;
-    const size_t from = t >= first(cur) + kRefineBack ? AlignUp(t - kRefineBack, unit) : first(cur);
-    for (size_t u = from; u <= t + kRefine && u + kMinSound <= e; u += unit) {
-      if (u == t) continue;
+    const size_t clampAt = verdict.byClamps ? AlignDown(t + verdict.firstClamp, unit) : t;
+    auto weighAt = [&](size_t u) {
       const size_t ua = e - u < kLevelWindow ? e - u : kLevelWindow;
       const size_t ub = u - cur < kLevelWindow ? u - cur : kLevelWindow;
       track.Ensure(u + ua);
-      const Verdict other = Weigh(image, track, u, ub, ua, work);
-      if (other.start && other.score < verdict.score) {
-        verdict = other;
-        best = u;
+      return Weigh(image, track, u, ub, ua, work);
+    };
+    if (clampAt != t && clampAt + kMinSound <= e && weighAt(clampAt).start) {
+      best = clampAt;
+    } else {
+      const size_t from = t >= first(cur) + kRefineBack ? AlignUp(t - kRefineBack, unit) : first(cur);
+      for (size_t u = from; u <= t + kRefine && u + kMinSound <= e; u += unit) {
+        if (u == t) continue;
+        const Verdict other = weighAt(u);
+        if (other.start && other.Better(verdict)) {
+          verdict = other;
+          best = u;
+        }
       }
     }
     if (!isSound(best)) {
@@ -811,7 +841,7 @@ double ChanceOfHits(size_t n, size_t hits) {
 // chance.
 bool BeyondChance(size_t of, size_t on) {
   return on >= kUnitMarks && static_cast<double>(on) >= kUnitShare * static_cast<double>(of) &&
-         ChanceOfHits(of, on) <= kUnitChance;
+         ChanceOfHits(of, on) <= kUnitChance * (1 + 1e-9);  // the sum's rounding aside
 }
 
 // The address unit from the marks: the ends of fills, of runs of 0x00 and
