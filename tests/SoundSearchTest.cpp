@@ -606,23 +606,12 @@ TEST(SoundSearch, EndNames) {
 // The search's work is bounded for each byte: on the shapes that cost it
 // most, an image four times as long costs at most about four times as much.
 TEST(SoundSearch, WorkGrowsLinearlyWithTheImage) {
-  // 256-byte periods of a short rise, a short fall and quiet runs, on
-  // 32-byte units: onsets everywhere whose sounds before never pass step 5.
-  auto periods = [](size_t size) {
-    BankBytes image;
-    while (image.size() < size) {
-      const BankBytes rise(8, 0x77), fall(8, 0xFF), quiet = Bytes(240, 0x08);
-      image.insert(image.end(), quiet.begin(), quiet.end());
-      image.insert(image.end(), rise.begin(), rise.end());
-      image.insert(image.end(), fall.begin(), fall.end());
-    }
-    image.resize(size);
-    return image;
-  };
   const struct {
     const char* what;
     BankBytes (*make)(size_t);
   } shapes[] = {
+      // 256-byte periods of a short rise, a short fall and quiet runs:
+      // onsets everywhere whose sounds before never pass step 5.
       {"periods of rise, fall and quiet", +[](size_t n) {
          BankBytes image;
          while (image.size() < n) {
@@ -641,7 +630,6 @@ TEST(SoundSearch, WorkGrowsLinearlyWithTheImage) {
        }},
       {"code", +[](size_t n) { return testimage::MakeJunk(Junk::kZ80, n, 1); }},
   };
-  (void)periods;
   for (const auto& shape : shapes) {
     for (size_t unit : {size_t{4}, size_t{32}}) {
       const BankBytes small = shape.make(0x10000), large = shape.make(0x40000);
