@@ -12,14 +12,6 @@ namespace {
 
 // Fill this long or longer holds an aligned 8-byte word of its value.
 constexpr size_t kWordScan = 15;
-// On 4-byte units, after a possible start that the evidence does not bear
-// out, the next is weighed this many bytes on; after one whose earlier
-// part fails step 5, this many.
-constexpr size_t kWeighEvery = 16;
-constexpr size_t kWeighAfterFailure = 128;
-// A level this small is silence to the onset tests (encoded silence swings
-// by 15, a noise floor by a few dozen).
-constexpr int32_t kQuietFloor = 60;
 // Step 5's byte counts are kept at every multiple of this many bytes of a
 // stretch, so that any part of it is counted from the nearest ones.
 constexpr size_t kTallyEvery = 64;
@@ -553,7 +545,7 @@ bool OnsetAt(const uint8_t* image, const Track& track, size_t t, uint64_t* work)
     loud += Abs(reset.Decode(static_cast<uint8_t>(image[i] & 15)));
   }
   const int64_t mean = loud / static_cast<int64_t>(2 * kLoudAfter);
-  const int64_t floor = quiet.peak < kQuietFloor ? kQuietFloor : quiet.peak;
+  const int64_t floor = quiet.peak < kRestLevel ? kRestLevel : quiet.peak;
   return quiet.peak <= kOnsetQuiet && mean >= kOnsetLevel && mean >= kOnsetRatio * floor;
 }
 
@@ -607,7 +599,7 @@ struct PadCut {
 // sound, goes on quietly at that level).
 bool SilenceParts(const uint8_t* image, const Track& track, size_t t, size_t silenceEnd, size_t e, size_t unit,
                   uint64_t* work) {
-  const bool rest = Abs(track.StateAt(silenceEnd).acc) <= kQuietFloor;
+  const bool rest = Abs(track.StateAt(silenceEnd).acc) <= kRestLevel;
   // In an image on 32-byte units the pads are 0x00: silence there is most
   // often a pause, unless a sound plainly begins after it.
   if (rest && unit != 32) return true;
