@@ -297,24 +297,31 @@ TEST(SoundSearch, TheUnitIsReadFromTheMarks) {
   EXPECT_TRUE(given.unitGiven);
 }
 
-// Runs too short for fill mark the unit too: 0x00 pads and silent tails.
+// Runs too short for fill mark the unit too: 0x00 pads of 3 bytes or
+// more, silent tails of 8 or more of one value.
 TEST(SoundSearch, ShortRunsMarkTheUnit) {
-  // Sounds of 0x1F8 bytes at every 0x200, each followed by a run of 8
-  // bytes of `pad`: 0x00 (3 or more mark) or silence of one value (8 or
-  // more mark); mixed silence marks nothing.
-  auto bank = [](uint8_t pad, bool mixed) {
+  // Four sounds, each ending in a run of `run` bytes of `pad` (every other
+  // byte 0x08 where `mixed`) just before the next 256-byte unit.
+  auto bank = [](uint8_t pad, size_t run, bool mixed) {
     BankBytes image;
     for (int k = 0; k < 4; ++k) {
-      BankBytes tone = Tone(0x1F8, 6000, static_cast<uint64_t>(k + 1));
+      BankBytes tone = Tone(0x200 - run, 6000, static_cast<uint64_t>(k + 1));
       image.insert(image.end(), tone.begin(), tone.end());
-      for (int i = 0; i < 8; ++i) image.push_back(mixed && i % 2 == 1 ? 0x08 : pad);
+      for (size_t i = 0; i < run; ++i) image.push_back(mixed && i % 2 == 1 ? 0x08 : pad);
     }
     image.resize(0x1000, 0xFF);
     return image;
   };
-  EXPECT_EQ(Find(bank(0x00, false)).unit, 256u);
-  EXPECT_EQ(Find(bank(0x80, false)).unit, 256u);
-  EXPECT_EQ(Find(bank(0x80, true)).unit, 4u);
+  const struct {
+    uint8_t pad;
+    size_t run;
+    bool mixed;
+    size_t unit;
+  } cases[] = {{0x00, 3, false, 256}, {0x00, 2, false, 4}, {0x80, 8, false, 256},
+               {0x80, 7, false, 4},   {0x80, 8, true, 4}};
+  for (const auto& c : cases) {
+    EXPECT_EQ(Find(bank(c.pad, c.run, c.mixed)).unit, c.unit) << int(c.pad) << " x " << c.run << (c.mixed ? " mixed" : "");
+  }
 }
 
 // ---------------------------------------------------------------- pads and silence
@@ -327,6 +334,19 @@ TEST(SoundSearch, ZeroPadsEndOnTheUnitOrOneBytePast) {
     size_t past;  // bytes of 0x00 after the unit
     bool parts;
   } cases[] = {{0, true}, {1, true}, {2, false}, {3, false}};
+  // Inside a soft passage that stays soft, a run of 0x00 is a slow rise,
+  // no pad.
+  auto noisy = [](std::vector<int16_t> samples) {
+    testimage::BankRandom rng(3);
+    for (int16_t& v : samples) v = static_cast<int16_t>(v + 40 * rng.Noise());
+    return samples;
+  };
+  const BankBytes soft = OneSound()
+                             .Samples(noisy(Sine(2 * 0x1FA, 500, 200)))
+                             .Raw(Bytes(6, 0x00))
+                             .Samples(noisy(Sine(0x800, 500, 200, 0x400)))
+                             .bytes();
+  EXPECT_EQ(Starts(Find(soft, 32)), (Spans2{{0, soft.size()}})) << Spans(Find(soft, 32));
   for (const auto& c : cases) {
     // One loud sound with 6 bytes of 0x00 up to 0x200 and `past` more in it.
     const BankBytes image =
@@ -375,6 +395,22 @@ TEST(SoundSearch, SilencePadsUpToTheUnit) {
     if (c.parts) {
       EXPECT_EQ(found.sounds[0].end, SoundEnd::kSilence) << c.what;
     }
+  }
+}
+
+// A pad of silence is 8 bytes or more: the sound before comes to rest, a
+// byte that is not silence, then the pad up to the unit.
+TEST(SoundSearch, SilencePadsAreEightBytesOrMore) {
+  for (size_t run : {size_t{7}, size_t{8}}) {
+    const BankBytes first = OneSound()
+                                .Samples(Sine(2 * 0x180, 6000))
+                                .Samples(std::vector<int16_t>(2 * (0x80 - run - 1), 0))
+                                .Raw({0x18})
+                                .Raw(Bytes(run, 0x80))
+                                .bytes();
+    const BankBytes image = Cat({first, Tone(0x300, 6000, 2)});
+    const Spans2 want = run >= 8 ? Spans2{{0, 0x200}, {0x200, image.size()}} : Spans2{{0, image.size()}};
+    EXPECT_EQ(Starts(Find(image, 4)), want) << run << ":" << Spans(Find(image, 4));
   }
 }
 
