@@ -95,7 +95,7 @@
 //       the mean too, but never at once). Once the two decoders' step sizes
 //       meet, they differ by a constant: the earlier sound's last level.
 //    Where b does not place the start, the unit among those 128
-//    [kRefineBack] bytes before to 64 [kRefine] after t that decoding from
+//    [kRefineBack] bytes before to 128 [kRefine] after t that decoding from
 //    reset explains best is taken: where decoding on clamps at both, the
 //    one where decoding from reset begins loudest (from a few bytes into a
 //    sound it begins with steps too small); else the one with the fewest
@@ -196,7 +196,7 @@ constexpr size_t kWindow = 256;
 constexpr size_t kOnClampPercent = 3, kClampWithin = 64;
 constexpr size_t kLevelSpan = 512, kLevelWindow = 1024;
 constexpr int64_t kJump = 1000;
-constexpr size_t kRefineBack = 128, kRefine = 64;
+constexpr size_t kRefineBack = 128, kRefine = 128;
 constexpr size_t kQuietBefore = 128, kLoudAfter = 32, kPauseRun = 16;
 constexpr int64_t kOnsetLevel = 300, kOnsetRatio = 3;
 constexpr int32_t kOnsetQuiet = 1500;

@@ -516,6 +516,24 @@ TEST(SoundSearch, TouchingSoundsPartWhereDecodingOnClamps) {
   EXPECT_EQ(Starts(Find(parted, 32)), (Spans2{{0, 0x400}, {0x400, parted.size()}}));
 }
 
+// Two sounds that touch, the first stopped where its wave stood at 1,500:
+// decoding on carries that level into the second, which decoding from reset
+// does not, and the start is found where the level jumps.
+TEST(SoundSearch, TouchingSoundsPartWhereTheLevelJumps) {
+  // A slow wave of 3,000 whose last sample stands at +1,500, rising.
+  std::vector<int16_t> first(0x800);
+  const double w = 2 * kPi * 100 / 15974, phase = kPi / 6 - w * static_cast<double>(first.size() - 1);
+  for (size_t i = 0; i < first.size(); ++i) first[i] = testimage::ToSample(3000 * std::sin(w * static_cast<double>(i) + phase));
+  testimage::BankRandom rng(5);
+  std::vector<int16_t> second(0x800);
+  for (size_t i = 0; i < second.size(); ++i) {
+    second[i] = testimage::ToSample(400 * std::sin(2 * kPi * 660 * static_cast<double>(i) / 15974) + 40 * rng.Noise());
+  }
+  const BankBytes image = Cat({testimage::EncodeAdpcmB(first), testimage::EncodeAdpcmB(second)});
+  const SoundSearch found = Find(image);
+  EXPECT_EQ(Starts(found), (Spans2{{0, 0x400}, {0x400, image.size()}})) << Spans(found);
+}
+
 // ---------------------------------------------------------------- sound at all
 
 // Stretches between fills that decode like sound and that do not, each
