@@ -744,7 +744,9 @@ void SplitTouching(const uint8_t* image, size_t size, const Piece& piece, size_t
       for (size_t u = from; u <= t + kRefine && u + kMinSound <= e; u += unit) {
         if (u == t) continue;
         const Verdict other = weighAt(u);
-        if (other.start && other.Better(verdict)) {
+        // Alike, the earlier: the same silence or fill decodes alike from
+        // any unit within it.
+        if (other.start && (other.Better(verdict) || (u < best && !verdict.Better(other)))) {
           verdict = other;
           best = u;
         }

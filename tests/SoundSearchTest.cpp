@@ -284,6 +284,8 @@ TEST(SoundSearch, TheUnitIsReadFromTheMarks) {
       {"two starts on 256", bank({0, 0x200, 0x400}, 0x600), 256},
       {"three on 256, one on 32", bank({0, 0x200, 0x400, 0x620}, 0x800), 32},
       {"one mark on 4 only", bank({0, 0x204}, 0x500), 4},
+      // A fill of 0x00 is one mark, not two.
+      {"one start after 0x00 fill on 32", bank({0, 0x220}, 0x600, 0x00), 4},
   };
   for (const auto& c : cases) {
     const SoundSearch found = Find(c.image);
@@ -291,6 +293,11 @@ TEST(SoundSearch, TheUnitIsReadFromTheMarks) {
     EXPECT_FALSE(found.unitGiven) << c.what;
     for (const FoundSound& f : found.sounds) EXPECT_EQ(f.span.start % c.unit, 0u) << c.what;
   }
+  // Many marks, 14 of 60 on 32: unlikely by chance, but too few of them.
+  std::vector<size_t> starts = {0};
+  for (size_t k = 1; k <= 60; ++k) starts.push_back(testimage::AlignUp(starts.back() + 0x160, 32) + (k <= 14 ? 0 : 4));
+  BankBytes many = bank(starts, starts.back() + 0x400);
+  EXPECT_EQ(Find(many).unit, 4u) << Spans(Find(many));
   // Given, the unit is the user's whatever the marks say.
   const SoundSearch given = Find(bank({0, 0x220, 0x460}, 0x800), 4);
   EXPECT_EQ(given.unit, 4u);
@@ -398,6 +405,32 @@ TEST(SoundSearch, SilencePadsUpToTheUnit) {
   }
 }
 
+// Where the unit is 256, a sound may begin with 8 to 40 bytes of silence of
+// its own right after one that stopped in mid-wave.
+TEST(SoundSearch, ASoundMayBeginWithItsOwnSilence) {
+  for (size_t own : {size_t{8}, size_t{40}, size_t{41}}) {
+    const BankBytes image = Cat({Tone(0x200, 6000), Bytes(own, 0x80), Tone(0x300, 6000, 2), Bytes(64, 0xFF)});
+    const SoundSearch found = Find(image, 256);
+    const bool parted = !found.sounds.empty() && found.sounds[0].span.end == 0x200 && found.sounds[0].end == SoundEnd::kSilence;
+    EXPECT_EQ(parted, own <= 40) << own << ":" << Spans(found);
+  }
+}
+
+// Silence at a level, inside a sound, is no pad: a sound that holds +3,000
+// still across a multiple of 256 and goes on around zero stays whole, since
+// decoding from reset after it would carry -3,000.
+TEST(SoundSearch, SilenceAtALevelIsNoPad) {
+  std::vector<int16_t> held(2 * 0x82, 3000);
+  const BankBytes image = OneSound()
+                              .Samples(Sine(2 * 0x180, 6000))
+                              .Samples(held)
+                              .Samples(Sine(2 * 0x300, 6000, 440, 2 * 0x202))
+                              .bytes();
+  // The held level is encoded silence up to 0x202.
+  for (size_t i = 0x1F0; i < 0x202; ++i) ASSERT_TRUE(image[i] == 0x08 || image[i] == 0x80) << i;
+  EXPECT_EQ(Starts(Find(image, 4)), (Spans2{{0, image.size()}})) << Spans(Find(image, 4));
+}
+
 // A pad of silence is 8 bytes or more: the sound before comes to rest, a
 // byte that is not silence, then the pad up to the unit.
 TEST(SoundSearch, SilencePadsAreEightBytesOrMore) {
@@ -471,7 +504,8 @@ TEST(SoundSearch, AnOnsetAfterAQuietEnd) {
     }
     return OneSound()
         .Samples(fade)
-        .Samples(Sine(320, quiet, 2000, fade.size()))
+        .Samples(Sine(320 - 12, quiet, 2000, fade.size()))
+        .Samples(std::vector<int16_t>(12, 0))
         .Raw(between)
         .Samples(burst)
         .bytes();
@@ -484,8 +518,8 @@ TEST(SoundSearch, AnOnsetAfterAQuietEnd) {
   } cases[] = {
       {"a loud start after a quiet end", 200, 8000, {}, true},
       {"after 2 bytes of 0x00", 200, 8000, Bytes(2, 0x00), true},
-      {"loud enough, but not three times the end", 1200, 2400, {}, false},
-      {"three times the end, but soft", 40, 300, {}, false},
+      {"loud enough, but not three times the end", 1000, 5000, {}, false},
+      {"three times the end, but soft", 40, 400, {}, false},
       {"after a pause of silence", 0, 8000, Bytes(16, 0x80), false},
       {"after a pause, then a byte of 0x00", 0, 8000, Cat({Bytes(16, 0x80), Bytes(1, 0x00)}), true},
   };
@@ -495,6 +529,17 @@ TEST(SoundSearch, AnOnsetAfterAQuietEnd) {
     const Spans2 want = c.parts ? Spans2{{0, 0x220}, {0x220, bytes.size()}} : Spans2{{0, bytes.size()}};
     EXPECT_EQ(Starts(found), want) << c.what << ":" << Spans(found);
   }
+  // A passage that peaks at 1,800 in the 128 bytes before is no quiet end,
+  // though it comes to rest just before the burst.
+  std::vector<int16_t> burst = Sine(0x600, 20000, 500);
+  for (size_t i = 0; i < burst.size(); ++i) burst[i] = static_cast<int16_t>(burst[i] * std::exp(-static_cast<double>(i) / 800));
+  const BankBytes loudEnd = OneSound()
+                                .Samples(Sine(2 * (0x220 - 128), 6000, 300))
+                                .Samples(Sine(2 * 116, 1800, 2000))
+                                .Samples(std::vector<int16_t>(2 * 12, 0))
+                                .Samples(burst)
+                                .bytes();
+  EXPECT_EQ(Starts(Find(loudEnd, 32)), (Spans2{{0, loudEnd.size()}})) << Spans(Find(loudEnd, 32));
 }
 
 // Two sounds that touch, the first stopped loud in mid-wave: decoding on
@@ -534,6 +579,24 @@ TEST(SoundSearch, TouchingSoundsPartWhereTheLevelJumps) {
   EXPECT_EQ(Starts(found), (Spans2{{0, 0x400}, {0x400, image.size()}})) << Spans(found);
 }
 
+// Where a start is found and only silence follows it, the sound ends by
+// silence.
+TEST(SoundSearch, ASoundThatSilenceFollowsEndsBySilence) {
+  std::vector<int16_t> first(0x800);
+  const double w = 2 * kPi * 100 / 15974, phase = kPi / 6 - w * static_cast<double>(first.size() - 1);
+  for (size_t i = 0; i < first.size(); ++i) first[i] = testimage::ToSample(3000 * std::sin(w * static_cast<double>(i) + phase));
+  const BankBytes image = Cat({testimage::EncodeAdpcmB(first), Bytes(0x400, 0x80)});
+  const SoundSearch found = Find(image);
+  // The silence decodes alike from any unit in it: the start may be found
+  // a little into it.
+  ASSERT_EQ(found.sounds.size(), 1u) << Spans(found);
+  EXPECT_EQ(found.sounds[0].span.start, 0u);
+  EXPECT_GE(found.sounds[0].span.end, 0x400u);
+  EXPECT_LE(found.sounds[0].span.end, 0x440u);
+  EXPECT_EQ(found.sounds[0].end, SoundEnd::kSilence);
+  EXPECT_EQ(found.notSoundBytes, 0u);
+}
+
 // ---------------------------------------------------------------- sound at all
 
 // Stretches between fills that decode like sound and that do not, each
@@ -546,17 +609,25 @@ TEST(SoundSearch, WhatIsSoundAtAll) {
     }
     return testimage::EncodeAdpcmB(samples);
   };
-  // Bytes whose codes are drawn small, rising with chance `high` in the
-  // high nibble and `low` in the low one.
-  auto leaning = [](double high, double low, uint64_t seed) {
-    testimage::BankRandom rng(seed);
+  // 800 bytes of codes drawn at the smallest steps: each rises with chance
+  // `p` by a magnitude within `rise`, else falls by one within `fall`, so
+  // that the level stays near zero however lopsided the codes.
+  struct Draw {
+    double p;
+    int rise[2], fall[2];
+  };
+  auto leaning = [](Draw high, Draw low) {
+    testimage::BankRandom rng(1);
+    auto code = [&rng](const Draw& d) { return rng.Chance(d.p) ? rng.Int(d.rise[0], d.rise[1]) : 8 | rng.Int(d.fall[0], d.fall[1]); };
     BankBytes bytes(800);
     for (uint8_t& b : bytes) {
-      const int h = rng.Int(0, 2) | (rng.Chance(high) ? 0 : 8), l = rng.Int(0, 2) | (rng.Chance(low) ? 0 : 8);
-      b = static_cast<uint8_t>(h << 4 | l);
+      const int h = code(high);
+      b = static_cast<uint8_t>(h << 4 | code(low));
     }
     return bytes;
   };
+  const Draw even = {0.5, {0, 2}, {0, 2}}, falls = {0.15, {4, 5}, {0, 1}}, rises = {0.85, {0, 1}, {4, 5}};
+  const Draw mostlyUp = {0.95, {0, 0}, {6, 6}};
   const struct {
     const char* what;
     BankBytes bytes;
@@ -565,10 +636,11 @@ TEST(SoundSearch, WhatIsSoundAtAll) {
       {"a sine around zero", sine(0, 3000), true},
       {"a sine around 12,000", sine(12000, 3000), false},
       {"a sine around -12,000", sine(-12000, 3000), false},
-      {"codes that rise and fall alike", leaning(0.5, 0.5, 1), true},
-      {"codes that mostly fall", leaning(0.15, 0.15, 2), false},
-      {"low codes that nearly always rise", leaning(0.5, 0.97, 3), false},
-      {"high codes that nearly always rise", leaning(0.97, 0.5, 4), false},
+      {"codes that rise and fall alike", leaning(even, even), true},
+      {"codes that mostly fall", leaning(falls, falls), false},
+      {"codes that mostly rise", leaning(rises, rises), false},
+      {"low codes that nearly always rise", leaning(even, mostlyUp), false},
+      {"high codes that nearly always rise", leaning(mostlyUp, even), false},
   };
   for (const auto& c : cases) {
     const BankBytes image = Cat({Bytes(64, 0xFF), c.bytes, Bytes(64, 0xFF)});
@@ -589,9 +661,25 @@ TEST(SoundSearch, HotSoundsClampInShortBursts) {
     }
     return testimage::EncodeAdpcmB(samples);
   };
-  const BankBytes hot = clipped(33000, 1000), square = clipped(200000, 150);
-  EXPECT_EQ(Find(Cat({Bytes(64, 0xFF), hot, Bytes(64, 0xFF)})).sounds.size(), 1u);
-  EXPECT_EQ(Find(Cat({Bytes(64, 0xFF), square, Bytes(64, 0xFF)})).sounds.size(), 0u);
+  const struct {
+    const char* what;
+    BankBytes bytes;
+    bool sound;
+  } cases[] = {
+      {"8 % clamped, a sample or two at a time", clipped(33000, 1000), true},
+      {"13 % clamped, a sample or two at a time", clipped(34000, 1000), false},
+      {"a square wave at the rails", clipped(200000, 150), false},
+      // 8 % clamped, but three samples at a time.
+      {"clips of three samples", clipped(33500, 266), false},
+  };
+  for (const auto& c : cases) {
+    EXPECT_EQ(Find(Cat({Bytes(64, 0xFF), c.bytes, Bytes(64, 0xFF)})).sounds.size(), c.sound ? 1u : 0u) << c.what;
+  }
+  // A square wave just short of the rails: hardly a clamp, but nearly every
+  // sample beyond 30,000.
+  std::vector<int16_t> square(4000);
+  for (size_t i = 0; i < square.size(); ++i) square[i] = (i / 40) % 2 == 0 ? 31000 : -31000;
+  EXPECT_TRUE(Find(Cat({Bytes(64, 0xFF), testimage::EncodeAdpcmB(square), Bytes(64, 0xFF)})).sounds.empty());
 }
 
 // A table of 4-byte records repeats its fields: most of its bytes equal the
@@ -616,8 +704,13 @@ TEST(SoundSearch, RecordsOfFixedSizeAreNoSound) {
 TEST(SoundSearch, ShortStretchesAndSilenceAlone) {
   const BankBytes tone = Tone(0x200), end = BankBytes(Tone(40, 6000, 2));
   EXPECT_EQ(Find(Cat({tone, Bytes(1024, 0x00), end})).sounds.size(), 2u);
-  EXPECT_EQ(Find(Cat({tone, Bytes(1023, 0x00), end})).sounds.size(), 1u);
+  EXPECT_EQ(Find(Cat({Tone(0x201), Bytes(1023, 0x00), end})).sounds.size(), 1u);
   EXPECT_EQ(Find(Cat({tone, Bytes(1024, 0x00), end, Bytes(16, 0x00)})).sounds.size(), 1u);
+  // Under 256 bytes, one sample at the clamps is too many.
+  for (const auto& c : {std::make_pair(31500.0, 1u), std::make_pair(31600.0, 0u)}) {
+    const BankBytes loud = testimage::EncodeAdpcmB(Sine(300, c.first, 1000));
+    EXPECT_EQ(Find(Cat({Bytes(64, 0xFF), loud, Bytes(64, 0xFF)})).sounds.size(), c.second) << c.first;
+  }
   const SoundSearch silent = Find(Cat({Bytes(64, 0xFF), Bytes(200, 0x80), Bytes(64, 0xFF)}));
   EXPECT_TRUE(silent.sounds.empty());
   EXPECT_EQ(silent.notSoundBytes, 0u);
