@@ -698,6 +698,40 @@ TEST(SoundSearch, RecordsOfFixedSizeAreNoSound) {
   EXPECT_EQ(found.notSoundBytes, table.size());
 }
 
+// Runs of one value are rare in sound: a stretch where more than a fifth of
+// the bytes are the sixth or later of a run is no sound, though its fields
+// do not repeat at any distance of 2 to 8 bytes as a table's would.
+TEST(SoundSearch, RunsOfOneValueAreNoSound) {
+  for (const auto& c : {std::make_pair(size_t{10}, 1u), std::make_pair(size_t{13}, 0u)}) {
+    OneSound sound;
+    for (int k = 0; k < 30; ++k) {
+      sound.Samples(Sine(2 * (38 - c.first), 5000, 440, static_cast<size_t>(k) * 76)).Raw(Bytes(c.first, 0x1A));
+    }
+    const BankBytes image = Cat({Bytes(64, 0xFF), sound.bytes(), Bytes(64, 0xFF)});
+    EXPECT_EQ(Find(image).sounds.size(), c.second) << c.first << ":" << Spans(Find(image));
+  }
+}
+
+// Pictures of 4 bits a dot hold areas of one colour: a stretch where most
+// codes equal the one before is no sound.
+TEST(SoundSearch, CodesThatMostlyRepeatAreNoSound) {
+  for (const auto& c : {std::make_pair(0.45, 1u), std::make_pair(0.75, 0u)}) {
+    testimage::BankRandom rng(9);
+    BankBytes bytes(1200);
+    int code = 0;
+    for (uint8_t& b : bytes) {
+      int codes[2];
+      for (int& k : codes) {
+        if (!rng.Chance(c.first)) code = rng.Int(0, 2) | (rng.Chance(0.5) ? 8 : 0);
+        k = code;
+      }
+      b = static_cast<uint8_t>(codes[0] << 4 | codes[1]);
+    }
+    const SoundSearch found = Find(Cat({Bytes(64, 0xFF), bytes, Bytes(64, 0xFF)}));
+    EXPECT_EQ(found.sounds.size(), c.second) << c.first << ":" << Spans(found);
+  }
+}
+
 // A stretch shorter than a sound is one only at the very end of the RAM,
 // after 1 KiB of fill (the end may have cut it), in a bank of sounds; a
 // stretch of silence alone is neither sound nor left out.
