@@ -354,6 +354,12 @@ TEST(SoundSearch, ZeroPadsEndOnTheUnitOrOneBytePast) {
                              .Samples(noisy(Sine(0x800, 500, 200, 0x400)))
                              .bytes();
   EXPECT_EQ(Starts(Find(soft, 32)), (Spans2{{0, soft.size()}})) << Spans(Find(soft, 32));
+  // Between two soft sounds, the first ending at a level that decoding from
+  // reset takes off, the pad parts them.
+  std::vector<int16_t> high = noisy(Sine(2 * 0x1F6, 500, 200));
+  for (int16_t& v : high) v = static_cast<int16_t>(v + 1500);
+  const BankBytes two = Cat({OneSound().Samples(high).Raw(Bytes(10, 0x00)).bytes(), testimage::EncodeAdpcmB(noisy(Sine(0x800, 500, 200)))});
+  EXPECT_EQ(Starts(Find(two, 32)), (Spans2{{0, 0x200}, {0x200, two.size()}})) << Spans(Find(two, 32));
   for (const auto& c : cases) {
     // One loud sound with 6 bytes of 0x00 up to 0x200 and `past` more in it.
     const BankBytes image =
