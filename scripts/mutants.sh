@@ -53,15 +53,29 @@ adpcm/AdpcmB.cpp | decoder.Decode(static_cast<uint8_t>(bytes[i] >> 4)) | decoder
 adpcm/AdpcmB.cpp | step = Clamp((step * kScale[magnitude]) >> 6, 127, 24576); | step = Clamp((step * kScale[magnitude]) >> 6, 127, 24575);
 adpcm/AdpcmB.h | (kClock * deltaN + kDivisor / 2) / kDivisor | (kClock * deltaN) / kDivisor
 adpcm/Wav.cpp | PutLE32(out + 28, rate * channels * bytesPerSample); | PutLE32(out + 28, rate * channels);
-adpcm/Sounds.cpp | constexpr size_t kOtherFillRun = 32; | constexpr size_t kOtherFillRun = 8;
-adpcm/Sounds.cpp | constexpr size_t kMinSound = 64; | constexpr size_t kMinSound = 8;
-adpcm/Sounds.cpp | constexpr int64_t kMaxLevel = 8000; | constexpr int64_t kMaxLevel = 30000;
-adpcm/Sounds.cpp | constexpr size_t kMaxClampPercent = 3; | constexpr size_t kMaxClampPercent = 50;
-adpcm/Sounds.cpp | constexpr size_t kMinHalfRisePercent = 10; | constexpr size_t kMinHalfRisePercent = 0;
-adpcm/Sounds.cpp | constexpr size_t kMaxSamePercent = 60; | constexpr size_t kMaxSamePercent = 100;
-adpcm/Sounds.cpp | constexpr int64_t kOnsetLevel = 300; | constexpr int64_t kOnsetLevel = 30000;
-adpcm/Sounds.cpp | constexpr size_t kSilenceRun = 8; | constexpr size_t kSilenceRun = 100000;
-adpcm/Sounds.cpp | constexpr int64_t kJump = 1000; | constexpr int64_t kJump = 100000;
+adpcm/Sounds.h | constexpr size_t kOtherFillRun = 32; | constexpr size_t kOtherFillRun = 8;
+adpcm/Sounds.h | constexpr size_t kMinSound = 64, | constexpr size_t kMinSound = 8,
+adpcm/Sounds.h | constexpr int64_t kMaxLevel = 8000; | constexpr int64_t kMaxLevel = 30000;
+adpcm/Sounds.h | constexpr size_t kMaxClampPercent = 10, | constexpr size_t kMaxClampPercent = 50,
+adpcm/Sounds.h | kMinHalfRisePercent = 10; | kMinHalfRisePercent = 0;
+adpcm/Sounds.h | constexpr size_t kMaxSamePercent = 60, | constexpr size_t kMaxSamePercent = 100,
+adpcm/Sounds.h | constexpr int64_t kOnsetLevel = 300, | constexpr int64_t kOnsetLevel = 30000,
+adpcm/Sounds.h | constexpr size_t kSilencePad = 8, | constexpr size_t kSilencePad = 100000,
+adpcm/Sounds.h | constexpr int64_t kJump = 1000; | constexpr int64_t kJump = 100000;
+adpcm/Sounds.h | constexpr size_t kZeroMark = 3, kSilenceMark = 8; | constexpr size_t kZeroMark = 4, kSilenceMark = 8;
+adpcm/Sounds.h | kUnitChance = 1.0 / 64; | kUnitChance = 1.0 / 8;
+adpcm/Sounds.h | kOwnSilence256 = 40; | kOwnSilence256 = 41;
+adpcm/Sounds.h | constexpr size_t kZeroPad = 3, kZeroStart = 1, | constexpr size_t kZeroPad = 3, kZeroStart = 2,
+adpcm/Sounds.h | constexpr int32_t kOnsetQuiet = 1500; | constexpr int32_t kOnsetQuiet = 150000;
+adpcm/Sounds.h | kMaxClampRunPermille = 15, | kMaxClampRunPermille = 150,
+adpcm/Sounds.h | constexpr size_t kMaxStridePercent = 35, | constexpr size_t kMaxStridePercent = 60,
+adpcm/Sounds.cpp | if (at >= size || at % 4 != 0) return; | if (at % 4 != 0) return;
+adpcm/Sounds.cpp | if (rest && unit != 32) return true; | if (rest) return true;
+adpcm/Sounds.cpp | if (silent == kPauseRun && k == t) return false; | if (silent == kPauseRun) return false;
+adpcm/Sounds.cpp | if (i > cur) out->push_back({cur, i, SoundEnd::kSilence}); | if (i > cur) out->push_back({cur, i, j == end ? stretch.why : SoundEnd::kSilence});
+adpcm/Sounds.cpp | if (why == SoundEnd::kNextSound && k + 1 < pieces.size() && pieces[k + 1].kind != Kind::kSound) { | if (false) {
+adpcm/Sounds.cpp | if (clampAt != t && clampAt + kMinSound <= e && weighAt(clampAt).start) { | if (false) {
+adpcm/Sounds.cpp | if (before > kPadQuietStep) return true; | return true;
 common/Files.cpp | if (error != 0) std::remove(temporary.c_str()); | 
 common/Files.cpp |   if (error == 0 && std::rename(temporary.c_str(), path.c_str()) != 0) error = errno; | 
 common/Files.cpp |     error = EISDIR; |     error = 0;
