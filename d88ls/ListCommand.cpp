@@ -9,8 +9,12 @@
 #include <io.h>
 #endif
 
+#include <vector>
+
+#include "common/Files.h"
 #include "d88/D88File.h"
 #include "d88ls/DiskPicture.h"
+#include "d88ls/ImageWalk.h"
 #include "d88ls/Listing.h"
 
 const CommandInfo kD88ls = {
@@ -110,27 +114,38 @@ int ListFile(const ListOptions& options, std::FILE* out, std::FILE* err) {
   D88File d88;
   const char* path = options.image.c_str();
   if (!d88.Open(path)) return FileError(kD88ls, options.image, OpenFailure(options.image), err);
-  const uint64_t fileSize = ImageFileSize(d88);
   // An image that does not look like one is still listed: the warning says
   // what is odd, the listing what is there.
-  WarnAboutImage(d88, path, fileSize, err);
+  const ImageFacts image = DescribeImage(d88);
+  std::vector<std::string> warnings;
+  for (const std::string& text : image.warnings) {
+    warnings.push_back(std::string(kD88ls.name) + ": " + options.image + ": " + text);
+    std::fprintf(err, "%s\n", warnings.back().c_str());
+  }
   if (options.sector) {
-    const std::string problem = PrintSector(d88, options.choice, out);
+    const std::string problem = PrintSector(d88, options.choice, image.fileSize, out);
     if (problem.empty()) return kExitDone;
     std::fprintf(err, "%s: %s: %s\n", kD88ls.name, path, problem.c_str());
     return kExitFileError;
   }
-  if (options.json) {
 #ifdef _WIN32
+  if (options.json) {
     // The JSON is ASCII with line feeds, the same bytes on every platform.
     std::fflush(out);
     _setmode(_fileno(out), _O_BINARY);
-#endif
-    ListImageJson(d88, path, fileSize, out);
-  } else {
-    ListImage(d88, out);
   }
-  if (!options.svg.empty()) return WriteDiskPicture(d88, path, options.svg.c_str(), err);
+#endif
+  const std::unique_ptr<ImageRenderer> listing = options.json ? JsonListing(out, options.image, warnings) : TextListing(out);
+  const int32_t disks = image.disks;
+  DiskPicture picture(FileName(options.image) + ": " + std::to_string(disks) + (disks == 1 ? " disk" : " disks"));
+  std::vector<ImageRenderer*> renderers = {listing.get()};
+  if (!options.svg.empty()) renderers.push_back(&picture);
+  WalkImage(d88, image, renderers);
+  if (options.svg.empty()) return kExitDone;
+  const std::string svg = picture.Svg();
+  if (const int error = WriteWholeFile(options.svg, reinterpret_cast<const uint8_t*>(svg.data()), svg.size())) {
+    return FileError(kD88ls, options.svg, error, err);
+  }
   return kExitDone;
 }
 
