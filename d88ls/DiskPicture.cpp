@@ -69,9 +69,27 @@ std::string RunTitle(const TrackFacts& track, const RecordRun& run) {
          " sectors of " + std::to_string(first.dataSize) + " bytes" + Belonging(KindOf(track.track, first));
 }
 
-}  // namespace
+class Picture : public ImageRenderer {
+ public:
+  Picture(const std::string& title, std::string* svg) : title_(title), svg_(svg) {}
+  void BeginDisk(const DiskFacts& disk) override;
+  void Track(const DiskFacts& disk, const TrackFacts& track) override;
+  void EndDisk(const DiskFacts& disk) override;
+  void EndImage(const ImageFacts& image) override;
 
-void DiskPicture::BeginDisk(const DiskFacts& disk) {
+ private:
+  void DrawTrack(const DiskFacts& disk, const TrackFacts& track);
+  // Draws the absent tracks not yet drawn: one row for three or more.
+  void EndAbsent(const DiskFacts& disk);
+
+  std::string title_;
+  std::string* svg_;
+  std::string body_;
+  int row_ = 4;  // the title and the legend take the first rows
+  int32_t absentFirst_ = -1, absentLast_ = -1;
+};
+
+void Picture::BeginDisk(const DiskFacts& disk) {
   std::string heading = DiskHeading(disk, NameForm::kUtf8);
   const std::string table = TableNote(disk);
   if (!table.empty()) heading += ", " + table;
@@ -94,7 +112,7 @@ void DiskPicture::BeginDisk(const DiskFacts& disk) {
   }
 }
 
-void DiskPicture::Track(const DiskFacts& disk, const TrackFacts& track) {
+void Picture::Track(const DiskFacts& disk, const TrackFacts& track) {
   // Absent tracks wait, so that three or more in a row share a row, and so
   // that those after the last track drawn are not drawn at all; a track
   // d88adpcm reads always has a row of its own.
@@ -107,7 +125,7 @@ void DiskPicture::Track(const DiskFacts& disk, const TrackFacts& track) {
   DrawTrack(disk, track);
 }
 
-void DiskPicture::EndAbsent(const DiskFacts& disk) {
+void Picture::EndAbsent(const DiskFacts& disk) {
   if (absentFirst_ < 0) return;
   const int32_t first = absentFirst_, last = absentLast_;
   absentFirst_ = -1;
@@ -125,7 +143,7 @@ void DiskPicture::EndAbsent(const DiskFacts& disk) {
                first, last, kLeft - 5, y, first, last, kLeft, y);
 }
 
-void DiskPicture::DrawTrack(const DiskFacts& disk, const TrackFacts& track) {
+void Picture::DrawTrack(const DiskFacts& disk, const TrackFacts& track) {
   const int32_t t = track.track;
   const int y = row_++ * kPitch;
   // Tracks with nothing in the file are grey: absent, or past its end.
@@ -226,16 +244,17 @@ void DiskPicture::DrawTrack(const DiskFacts& disk, const TrackFacts& track) {
   body_ += "</g>\n";
 }
 
-void DiskPicture::EndDisk(const DiskFacts&) {
+void Picture::EndDisk(const DiskFacts&) {
   // Absent tracks after the last one drawn are not drawn.
   absentFirst_ = -1;
   body_ += "</g>\n";
   ++row_;
 }
 
-std::string DiskPicture::Svg() const {
+void Picture::EndImage(const ImageFacts&) {
   const int height = row_ * kPitch + 4;
-  std::string svg;
+  std::string& svg = *svg_;
+  svg.clear();
   AppendFormat(svg, "<svg xmlns=\"http://www.w3.org/2000/svg\" width=\"%d\" height=\"%d\" viewBox=\"0 0 %d %d\" "
                "font-family=\"sans-serif\" font-size=\"10\">\n", kWidth, height, kWidth, height);
   AppendFormat(svg, "<rect width=\"%d\" height=\"%d\" fill=\"#ffffff\"/>\n", kWidth, height);
@@ -259,5 +278,11 @@ std::string DiskPicture::Svg() const {
   x += 22 + 6 * 16 + 12;
   AppendFormat(svg, "<rect x=\"%d.5\" y=\"%d.5\" width=\"16\" height=\"10\" fill=\"none\" stroke=\"#c00000\" stroke-width=\"2\"/>"
                "<text x=\"%d\" y=\"%d\">incomplete there</text>\n", x, y - 1, x + 22, y + 9);
-  return svg + body_ + "</svg>\n";
+  svg += body_ + "</svg>\n";
+}
+
+}  // namespace
+
+std::unique_ptr<ImageRenderer> DiskPicture(const std::string& title, std::string* svg) {
+  return std::make_unique<Picture>(title, svg);
 }

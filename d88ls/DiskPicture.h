@@ -3,7 +3,7 @@
 #ifndef D88LS_DISKPICTURE_H_
 #define D88LS_DISKPICTURE_H_
 
-#include <cstdint>
+#include <memory>
 #include <string>
 
 #include "d88ls/ImageWalk.h"
@@ -18,32 +18,14 @@
 // none, any of 1 to 26). Every record is a <rect> of its own carrying
 // data-disk, data-track and data-record (its place in the track's walk,
 // from 1); a missing sector's carries the first two only. A run of the
-// listing is a group of its records under one <title>; any other cell has
-// its own. A row says what the listing says of how its walk ended. On disk
+// listing is a group of its records under one <title>; any other cell, and
+// a record of a run that the file cuts, has its own. A row says what the listing says of how its walk ended. On disk
 // 0 the tracks d88adpcm reads are outlined, those that would not come out
 // whole in red and named. Three or more absent tracks in a row that
 // d88adpcm does not read share one row. The same image always gives the
 // same bytes.
-class DiskPicture : public ImageRenderer {
- public:
-  // `title` heads the picture.
-  explicit DiskPicture(std::string title) : title_(std::move(title)) {}
-  void BeginDisk(const DiskFacts& disk) override;
-  void Track(const DiskFacts& disk, const TrackFacts& track) override;
-  void EndDisk(const DiskFacts& disk) override;
-
-  // The document, once the walk is done.
-  std::string Svg() const;
-
- private:
-  void DrawTrack(const DiskFacts& disk, const TrackFacts& track);
-  // Draws the absent tracks not yet drawn: one row for three or more.
-  void EndAbsent(const DiskFacts& disk);
-
-  std::string title_;
-  std::string body_;
-  int row_ = 4;  // the title and the legend take the first rows
-  int32_t absentFirst_ = -1, absentLast_ = -1;
-};
+//
+// `title` heads the picture; the document goes to `*svg` when the walk ends.
+std::unique_ptr<ImageRenderer> DiskPicture(const std::string& title, std::string* svg);
 
 #endif  // D88LS_DISKPICTURE_H_

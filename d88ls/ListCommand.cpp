@@ -9,6 +9,7 @@
 #include <io.h>
 #endif
 
+#include <memory>
 #include <vector>
 
 #include "common/Files.h"
@@ -110,6 +111,17 @@ ListCommandLine ParseListOptions(int argc, char** argv) {
   return line;
 }
 
+void RenderImage(D88File& d88, const ImageFacts& image, const Renderings& what) {
+  std::vector<std::unique_ptr<ImageRenderer>> made;
+  if (what.text != nullptr) made.push_back(TextListing(what.text));
+  if (what.json != nullptr) made.push_back(JsonListing(what.json, what.path, what.warnings));
+  if (what.svg != nullptr) made.push_back(DiskPicture(what.title, what.svg));
+  std::vector<ImageRenderer*> renderers;
+  for (const auto& renderer : made) renderers.push_back(renderer.get());
+  if (what.more != nullptr) renderers.push_back(what.more);
+  WalkImage(d88, image, renderers);
+}
+
 int ListFile(const ListOptions& options, std::FILE* out, std::FILE* err) {
   D88File d88;
   const char* path = options.image.c_str();
@@ -135,14 +147,17 @@ int ListFile(const ListOptions& options, std::FILE* out, std::FILE* err) {
     _setmode(_fileno(out), _O_BINARY);
   }
 #endif
-  const std::unique_ptr<ImageRenderer> listing = options.json ? JsonListing(out, options.image, warnings) : TextListing(out);
-  const int32_t disks = image.disks;
-  DiskPicture picture(FileName(options.image) + ": " + std::to_string(disks) + (disks == 1 ? " disk" : " disks"));
-  std::vector<ImageRenderer*> renderers = {listing.get()};
-  if (!options.svg.empty()) renderers.push_back(&picture);
-  WalkImage(d88, image, renderers);
+  Renderings what;
+  (options.json ? what.json : what.text) = out;
+  what.path = options.image;
+  what.warnings = warnings;
+  std::string svg;
+  if (!options.svg.empty()) {
+    what.svg = &svg;
+    what.title = FileName(options.image) + ": " + std::to_string(image.disks) + (image.disks == 1 ? " disk" : " disks");
+  }
+  RenderImage(d88, image, what);
   if (options.svg.empty()) return kExitDone;
-  const std::string svg = picture.Svg();
   if (const int error = WriteWholeFile(options.svg, reinterpret_cast<const uint8_t*>(svg.data()), svg.size())) {
     return FileError(kD88ls, options.svg, error, err);
   }

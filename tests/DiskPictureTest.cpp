@@ -1,6 +1,5 @@
 // d88ls --svg: the picture of a disk, drawn from images built in code.
-#include "d88ls/DiskPicture.h"
-#include "d88ls/ImageWalk.h"
+#include "d88ls/ListCommand.h"
 
 #include <gtest/gtest.h>
 
@@ -29,9 +28,12 @@ class Picture : public ::testing::Test {
   // The picture of the image at `path`, headed `title`.
   std::string DrawOpen(const std::string& path, const std::string& title) {
     if (!d88.Open(path.c_str())) return "cannot open";
-    DiskPicture picture(title);
-    WalkImage(d88, DescribeImage(d88), {&picture});
-    return picture.Svg();
+    std::string svg;
+    Renderings what;
+    what.svg = &svg;
+    what.title = title;
+    RenderImage(d88, DescribeImage(d88), what);
+    return svg;
   }
   testutil::TempDir dir;
   D88File d88;

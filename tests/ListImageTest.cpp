@@ -5,8 +5,7 @@
 
 #include "common/Json.h"
 #include "common/ShiftJis.h"
-#include "d88ls/ImageWalk.h"
-#include "d88ls/Listing.h"
+#include "d88ls/ListCommand.h"
 #include "kit/Shapes.h"
 #include "tests/ReaderTestSupport.h"
 
@@ -39,8 +38,11 @@ class ListImageTest : public ReaderTest {
     if (!OpenImage(image)) return "(cannot open)";
     const ImageFacts facts = DescribeImage(d88);
     return Captured(dir.File("out.txt"), [&](std::FILE* f) {
-      const std::unique_ptr<ImageRenderer> listing = json ? JsonListing(f, "image.d88", WarningLines(facts)) : TextListing(f);
-      WalkImage(d88, facts, {listing.get()});
+      Renderings what;
+      (json ? what.json : what.text) = f;
+      what.path = "image.d88";
+      what.warnings = WarningLines(facts);
+      RenderImage(d88, facts, what);
     });
   }
   std::string Listing(const Bytes& image) { return Render(image, false); }
