@@ -35,19 +35,19 @@ tool/Tool.cpp | if (offset < 0 || length < 0 || offset > kBufferSize - length) r
 tool/Tool.cpp | if (std::fclose(g_out) != 0 && result.step == nullptr) | if (std::fclose(g_out) != 0 && false)
 tool/Tool.cpp |   std::fflush(stdout); | 
 tool/Tool.cpp | if (g_d88.ReadSectors(track, c, h, r, n, g_buffer, offset + length) == 0) return false; | g_d88.ReadSectors(track, c, h, r, n, g_buffer, offset + length);
-d88ls/Listing.cpp | recs[j].n == first.n && | true &&
-d88ls/Listing.cpp | b < 0x20 || b == 0x7F | b < 0x20
-d88ls/Listing.cpp | if (d88.GetTableEntries() < kMaxTracks) | if (false)
-d88ls/Listing.cpp |  && SameMarks(recs[j], first) | 
-d88ls/Listing.cpp | next >= fileSize ? Ending::kFileEndsAfterRecord | next > fileSize ? Ending::kFileEndsAfterRecord
-d88ls/Listing.cpp | >= fileSize ? Ending::kPastFileEnd | > fileSize ? Ending::kPastFileEnd
-d88ls/Listing.cpp | pastFirst >= 0 && (!past || t != pastLast + 1) | pastFirst >= 0 && !past
-d88ls/Listing.cpp | while (j < kPlanTracks && sectors[j] == sectors[i]) ++j; | while (j < kPlanTracks && sectors[j] != kPlanSectors) ++j;
-d88ls/Listing.cpp | d88.trackOffsets[t] >= tableEnd && d88.trackOffsets[t] < d88.diskSize | d88.trackOffsets[t] != 0 && d88.trackOffsets[t] <= d88.diskSize
-d88ls/Listing.cpp | d88.diskSize > held) { | d88.diskSize > held + 1) {
+d88ls/ImageWalk.cpp | recs[j].n == first.n && | true &&
+d88ls/ImageWalk.cpp | code < 0x20 || code == 0x7F || | code < 0x20 ||
+d88ls/ImageWalk.cpp | return disk.tableEntries < kMaxTracks ? | return false ?
+d88ls/ImageWalk.cpp |  && SameMarks(recs[j], first) | 
+d88ls/ImageWalk.cpp | next >= fileSize ? TrackEnding::kFileEndsAfterRecord | next > fileSize ? TrackEnding::kFileEndsAfterRecord
+d88ls/ImageWalk.cpp | >= fileSize ? TrackEnding::kPastFileEnd | > fileSize ? TrackEnding::kPastFileEnd
+d88ls/Listing.cpp |     EndPastEnd();\n    if (!track.present) return; |     if (!track.present) return;\n    EndPastEnd();
+d88ls/ImageWalk.cpp | while (j < kPlanTracks && plan.sectors[j] == plan.sectors[i]) ++j; | while (j < kPlanTracks && plan.sectors[j] != kPlanSectors) ++j;
+d88ls/ImageWalk.cpp | d88.trackOffsets[t] >= tableEnd && d88.trackOffsets[t] < d88.diskSize | d88.trackOffsets[t] != 0 && d88.trackOffsets[t] <= d88.diskSize
+d88ls/ImageWalk.cpp | d88.diskSize > held) { | d88.diskSize > held + 1) {
 common/Json.cpp | if (code >= 0x20 && code < 0x7F) { | if (code >= 0x20) {
 common/Text.cpp | if (code < least || | if (
-common/ShiftJis.cpp |       if (code == 0) return -1; | 
+common/ShiftJis.cpp |   if (pair == 0) return -1; | 
 adpcm/AdpcmB.cpp | {57, 57, 57, 57, 77, 102, 128, 153} | {57, 57, 57, 57, 77, 102, 128, 154}
 adpcm/AdpcmB.cpp | decoder.Decode(static_cast<uint8_t>(bytes[i] >> 4)) | decoder.Decode(static_cast<uint8_t>(bytes[i] & 0x0F))
 adpcm/AdpcmB.cpp | step = Clamp((step * kScale[magnitude]) >> 6, 127, 24576); | step = Clamp((step * kScale[magnitude]) >> 6, 127, 24575);
@@ -71,7 +71,7 @@ common/Command.cpp |   if (w[1] == '-' && equals != nullptr) { |   if (equals !=
 common/Command.cpp |   if (option_ == "-h" || option_ == "--help") return CommandAction::kHelp; |   if (option_ == "--help") return CommandAction::kHelp;
 d88/D88File.cpp |   writeProtected = false;\n | \n
 d88/D88File.cpp |   tableEntries = 0;\n | \n
-adpcm2wav/Convert.cpp | options.rangeEnd > image.size() | options.rangeEnd > image.size() + 1
+adpcm2wav/Ranges.cpp | if (end > imageSize) return range | if (end > imageSize + 1) return range
 adpcm2wav/Convert.cpp | if (options.mode != WavMode::kList) { | if (true) {
 adpcm2wav/Options.cpp |     if (v > (UINT64_MAX - digit) / base) return false; | 
 adpcm2wav/Options.cpp |       if (number < 1 || number > kMaxRate) return fail | if (number < 1 || number > kMaxRate + 1) return fail
@@ -81,10 +81,10 @@ adpcm2wav/Options.cpp |   if (o.mode == WavMode::kList && !o.svg.empty()) return
 adpcm2wav/Options.cpp |       if (modeGiven) return fail | if (false) return fail
 adpcm2wav/Table.cpp |   if (db > -0.05) db = 0.0; | 
 adpcm2wav/Table.cpp |     const int32_t level = samples[i] < 0 ? -static_cast<int32_t>(samples[i]) : samples[i]; |     const int32_t level = samples[i];
-adpcm2wav/Ranges.cpp |     if (start >= stop) return fail | if (start > stop) return fail
-adpcm2wav/Ranges.cpp |     if (stop > imageSize) { |     if (stop > imageSize + 1) {
-adpcm2wav/Ranges.cpp |     if (list.spans[here].start < list.spans[there].end) { |     if (list.spans[here].start < list.spans[there].end - 1) {
-adpcm2wav/Ranges.cpp |     if (list.spans[order[k - 1]].end > list.spans[order[reach]].end) reach = k - 1; |     reach = k - 1;
+adpcm2wav/Ranges.cpp | if (start >= end) return range | if (start > end) return range
+adpcm2wav/Ranges.cpp |     if (!line.empty() && line.back() == '\r') line.pop_back(); | 
+adpcm2wav/Ranges.cpp | std::prev(it)->second.first > start) other | std::prev(it)->second.first > start + 1) other
+adpcm2wav/Ranges.cpp | if (other == 0 || it->second.second < other) other | if (other == 0) other
 adpcm2wav/Ranges.cpp |     if (hash != std::string::npos) line.resize(hash); | 
 d88ls/ListCommand.cpp |   if (S_ISDIR(info.st_mode)) return EISDIR; | 
 adpcm2wav/Picture.cpp |   const size_t rows = size == 0 ? 1 : (size + perRow - 1) / perRow; |   const size_t rows = size == 0 ? 1 : size / perRow + 1;
