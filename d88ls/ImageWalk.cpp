@@ -2,7 +2,6 @@
 
 #include <cinttypes>
 #include <cstdio>
-#include <cstring>
 
 #include "common/ShiftJis.h"
 
@@ -104,6 +103,7 @@ PlanFacts ReadPlan(D88File& d88, uint64_t fileSize) {
   return plan;
 }
 
+// Disk `index` made current, and its facts.
 DiskFacts DescribeDisk(D88File& d88, int32_t index, uint64_t fileSize) {
   d88.SelectDisk(index);
   DiskFacts disk;

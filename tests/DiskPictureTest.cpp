@@ -210,6 +210,9 @@ TEST_F(Picture, ARowSaysWhatTheListingSaysOfHowItsWalkEnded) {
   EXPECT_NE(Row(cut, 90).find(">file ends after record 5; d88adpcm reads 5 of 26</text>"), std::string::npos) << Row(cut, 90);
   EXPECT_EQ(RowsSaying(cut, ">past the end of the file"), 63u);
   EXPECT_NE(Row(cut, 91).find(">past the end of the file</text>"), std::string::npos);
+  // Grey, as an absent track: nothing of it is in the file.
+  EXPECT_NE(Row(cut, 91).find("fill=\"#999999\">track 91</text>"), std::string::npos);
+  EXPECT_NE(Row(cut, 90).find("fill=\"#333333\">track 90</text>"), std::string::npos);
   EXPECT_NE(Row(cut, 92).find(">past the end of the file; d88adpcm reads 0 of 26</text>"), std::string::npos);
 
   // A track cut inside its first header is no unformatted track.
@@ -273,8 +276,13 @@ TEST_F(Picture, OnDiskZeroTheTracksD88adpcmReadsAreOutlinedAndTheIncompleteOnesN
 }
 
 TEST_F(Picture, DisksAfterTheFirstAreNotDrawnAsWhatD88adpcmReads) {
-  const std::string svg =
-      Draw(testimage::Concat({testimage::Standard2HD(40, "FIRST").Build(), testimage::SampleDisk("SECOND").Build()}));
+  const std::string svg = Draw(testimage::Concat({testimage::Standard2HD(40, "FIRST").Build(),
+                                                 testimage::SampleDisk("SECOND").Build(),
+                                                 testimage::Standard2HD(40, "THIRD").Build()}));
+  // Nothing of a disk after the first is drawn past its last track.
+  const std::string third = svg.substr(svg.find("<g class=\"disk\" id=\"disk-2\">"));
+  EXPECT_NE(third.find("data-track=\"79\""), std::string::npos);
+  EXPECT_EQ(third.find("data-track=\"80"), std::string::npos);
   const std::string second = svg.substr(svg.find("<g class=\"disk\" id=\"disk-1\">"));
   EXPECT_NE(second.find(">disk 1: &quot;SECOND&quot;, media type 0x20 (2HD)</text>"), std::string::npos);
   EXPECT_NE(second.find(">disk 1: d88adpcm reads disk 0 only; were this disk first, tracks 72-148 would be complete</text>"),

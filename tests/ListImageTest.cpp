@@ -394,6 +394,7 @@ TEST(ShiftJis, DecodesCodePage932) {
       {"a first byte at the end", "A\x81", -1, ""},
       {"a second byte out of range", "\x81\x20", -1, ""},
       {"second byte 0x7F", "\x81\x7F", -1, ""},
+      {"a second byte past 0xFC", "\x88\xFD", -1, ""},
       {"a pair with no character", "\x85\x40", -1, ""},
       {"0x80 alone, as the browsers read it", "\x80", 2, "\xC2\x80"},
       {"0xA0 alone: undefined, though cp932 maps it", "A\xA0", -1, ""},

@@ -226,7 +226,8 @@ TEST_F(ListRun, SectorsOfAnotherSizeAreSaidOnceInTheSummary) {
   for (int t = 72; t <= 148; t += 2) mixed.tracks[t] = StandardTrack(t, 26);
   mixed.tracks[74].erase(mixed.tracks[74].begin());
   mixed.tracks[76][0].data.resize(100);
-  mixed.tracks[76].push_back(MakeRecord(38, 0, 1, 2, 26, Bytes(512, 1)));
+  mixed.tracks[76].insert(mixed.tracks[76].begin() + 1, MakeRecord(38, 0, 1, 2, 27, Bytes(512, 1)));
+  for (testimage::Record& rec : mixed.tracks[76]) rec.count = 27;
   mixed.tracks[78][0] = MakeRecord(39, 0, 1, 2, 26, Bytes(512, 1));
   mixed.tracks[82][5] = MakeRecord(41, 0, 6, 3, 26, Bytes(1024, 1));
   const testutil::ProcessResult r = List(mixed.Build());
