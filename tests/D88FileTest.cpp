@@ -10,15 +10,8 @@
 #include <cstring>
 
 #include "kit/Shapes.h"
+#include "tests/ImageNames.h"
 #include "tests/ReaderTestSupport.h"
-
-using testimage::Concat;
-using testimage::Disk;
-using testimage::MakeRecord;
-using testimage::Record;
-using testimage::SectorData;
-using testimage::Standard2HD;
-using testimage::StandardTrack;
 
 namespace {
 

@@ -10,9 +10,7 @@
 #include "kit/Shapes.h"
 #include "kit/TestUtil.h"
 #include "kit/WebImages.h"
-
-using testimage::Bytes;
-using testimage::Disk;
+#include "tests/ImageNames.h"
 
 namespace {
 

@@ -7,28 +7,11 @@
 #include "common/ShiftJis.h"
 #include "d88ls/Listing.h"
 #include "kit/Shapes.h"
+#include "tests/ImageNames.h"
+#include "tests/ProgramRun.h"
 #include "tests/ReaderTestSupport.h"
 
-using testimage::Concat;
-using testimage::Disk;
-using testimage::MakeRecord;
-using testimage::Standard2HD;
-using testimage::StandardTrack;
-
 namespace {
-
-// What `write` puts into a stream, read back as bytes.
-template <typename Write>
-std::string Captured(const std::string& path, Write write) {
-  std::FILE* f = std::fopen(path.c_str(), "w+b");
-  if (f == nullptr) return "(cannot open " + path + ")";
-  write(f);
-  std::rewind(f);
-  std::string text;
-  for (int c; (c = std::fgetc(f)) != EOF;) text += static_cast<char>(c);
-  std::fclose(f);
-  return text;
-}
 
 class ListImageTest : public ReaderTest {
  protected:
