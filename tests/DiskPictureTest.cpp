@@ -12,10 +12,7 @@
 #include "kit/Shapes.h"
 #include "kit/TestUtil.h"
 #include "kit/WebImages.h"
-
-using testimage::Bytes;
-using testimage::Disk;
-using testimage::Slice;
+#include "tests/ImageNames.h"
 
 namespace {
 

@@ -1,12 +1,7 @@
 // Track ID listings and the disk queries.
 #include "kit/Shapes.h"
+#include "tests/ImageNames.h"
 #include "tests/ReaderTestSupport.h"
-
-using testimage::Concat;
-using testimage::Disk;
-using testimage::MakeRecord;
-using testimage::Record;
-using testimage::Standard2HD;
 
 namespace {
 
