@@ -77,54 +77,62 @@ Disk OtherIdDisk() {
   return disk;
 }
 
-// Every class of cell, with the title the listing's words give it.
+// Every class of cell, with the title the listing's words give it: on each
+// image, the rows and the cells looked for in them.
 TEST_F(Picture, EveryKindOfRecordShowsWithItsClassAndTitle) {
-  const Bytes damaged = testimage::DamagedSampleDisk().Build();
-  const Bytes shapes = testimage::ShapesImage();
-  const Bytes marks = testimage::OddMarksDisk().Build();
+  struct Cell {
+    int track;
+    const char* kind;
+    const char* title;
+  };
   Disk longSector = testimage::Four();
   longSector.tracks[72][1].data.resize(300);
   const struct {
     const char* image;
     Bytes bytes;
-    int track;
-    const char* kind;
-    const char* title;
-  } cases[] = {
-      {"sample", testimage::SampleDisk().Build(), 36, "present",
-       "track 36: records 1-26: C18 H0 R1-26 N1: 26 sectors of 256 bytes"},
-      {"damaged", damaged, 80, "missing", "track 80: C40 H0 R13 N1 missing"},
-      {"damaged", damaged, 90, "short", "track 90: record 21: C45 H0 R21 N1 (128 bytes)"},
-      {"damaged", damaged, 100, "missing", "track 100: C50 H0 R26 N1 missing"},
-      {"damaged", damaged, 82, "present", "track 82: record 4: C41 H0 R5 N1"},
-      {"shapes", shapes, 0, "fm", "track 0: records 1-26: C0 H0 R1-26 N0 (FM): 26 sectors of 128 bytes"},
-      {"shapes", shapes, 4, "deleted", "track 4: record 5: C2 H0 R5 N1 (deleted, deleted data mark)"},
-      {"shapes", shapes, 4, "error", "track 4: record 9: C2 H0 R9 N1 (data CRC error)"},
-      {"shapes", shapes, 4, "error", "track 4: record 12: C2 H0 R12 N1 (status 0x55)"},
-      {"shapes", shapes, 80, "short", "track 80: record 2: C40 H0 R2 N1 (file ends after 100 of them)"},
-      {"shapes", shapes, 80, "missing", "track 80: C40 H0 R3 N1 missing"},
-      {"other ID", OtherIdDisk().Build(), 10, "other", "track 10: record 5: C99 H0 R5 N1, not this track&apos;s ID"},
-      {"other ID", OtherIdDisk().Build(), 10, "missing", "track 10: C5 H0 R5 N1 missing"},
+    std::vector<Cell> cells;
+  } images[] = {
+      {"sample", testimage::SampleDisk().Build(),
+       {{36, "present", "track 36: records 1-26: C18 H0 R1-26 N1: 26 sectors of 256 bytes"}}},
+      {"damaged", testimage::DamagedSampleDisk().Build(),
+       {{80, "missing", "track 80: C40 H0 R13 N1 missing"},
+        {90, "short", "track 90: record 21: C45 H0 R21 N1 (128 bytes)"},
+        {100, "missing", "track 100: C50 H0 R26 N1 missing"},
+        {82, "present", "track 82: record 4: C41 H0 R5 N1"}}},
+      {"shapes", testimage::ShapesImage(),
+       {{0, "fm", "track 0: records 1-26: C0 H0 R1-26 N0 (FM): 26 sectors of 128 bytes"},
+        {4, "deleted", "track 4: record 5: C2 H0 R5 N1 (deleted, deleted data mark)"},
+        {4, "error", "track 4: record 9: C2 H0 R9 N1 (data CRC error)"},
+        {4, "error", "track 4: record 12: C2 H0 R12 N1 (status 0x55)"},
+        // The file ends inside the data of track 80's second record.
+        {80, "short", "track 80: record 2: C40 H0 R2 N1 (file ends after 100 of them)"},
+        {80, "missing", "track 80: C40 H0 R3 N1 missing"}}},
+      {"other ID", OtherIdDisk().Build(),
+       {{10, "other", "track 10: record 5: C99 H0 R5 N1, not this track&apos;s ID"},
+        {10, "missing", "track 10: C5 H0 R5 N1 missing"}}},
       // Long data is no fault of the sector's own: present, its size marked.
-      {"long sector", longSector.Build(), 72, "present", "track 72: record 2: C36 H0 R2 N1 (300 bytes)"},
-      // A density byte other than 0x40 is not single density.
-      {"odd marks", marks, 72, "present",
-       "track 72: records 1-2: C36 H0 R1-2 N1 (density 0x01): 2 sectors of 256 bytes"},
-      // The status 0x10 says deleted data, with no deleted byte; a deleted
-      // byte other than 0x10 says nothing the listing names.
-      {"odd marks", marks, 72, "deleted", "track 72: record 3: C36 H0 R3 N1 (deleted data mark)"},
-      {"odd marks", marks, 72, "present", "track 72: record 4: C36 H0 R4 N1 (deleted mark 0x02)"},
-      // Size codes past 7: the sectors' size as recorded, never 128 << N.
-      {"odd marks", marks, 0, "present", "track 0: records 1-2: C0 H0 R1-2 N24 (0 bytes): 2 sectors of 0 bytes"},
-      {"odd marks", marks, 0, "present", "track 0: records 3-4: C0 H0 R3-4 N25 (0 bytes): 2 sectors of 0 bytes"},
-      {"odd marks", marks, 0, "present", "track 0: record 5: C0 H0 R5 N255 (0 bytes)"},
+      {"long sector", longSector.Build(), {{72, "present", "track 72: record 2: C36 H0 R2 N1 (300 bytes)"}}},
+      {"odd marks", testimage::OddMarksDisk().Build(),
+       {// A density byte other than 0x40 is not single density.
+        {72, "present", "track 72: records 1-2: C36 H0 R1-2 N1 (density 0x01): 2 sectors of 256 bytes"},
+        // The status 0x10 says deleted data, with no deleted byte; a deleted
+        // byte other than 0x10 says nothing the listing names.
+        {72, "deleted", "track 72: record 3: C36 H0 R3 N1 (deleted data mark)"},
+        {72, "present", "track 72: record 4: C36 H0 R4 N1 (deleted mark 0x02)"},
+        // Size codes past 7: the sectors' size as recorded, never 128 << N.
+        {0, "present", "track 0: records 1-2: C0 H0 R1-2 N24 (0 bytes): 2 sectors of 0 bytes"},
+        {0, "present", "track 0: records 3-4: C0 H0 R3-4 N25 (0 bytes): 2 sectors of 0 bytes"},
+        {0, "present", "track 0: record 5: C0 H0 R5 N255 (0 bytes)"}}},
       // The track's own IDs, of another size than d88adpcm reads.
-      {"8 x 1024", testimage::SectorSizeDisk(77, 8, 3, "PC98").Build(), 72, "present",
-       "track 72: records 1-8: C36 H0 R1-8 N3: 8 sectors of 1024 bytes"},
+      {"8 x 1024", testimage::SectorSizeDisk(77, 8, 3, "PC98").Build(),
+       {{72, "present", "track 72: records 1-8: C36 H0 R1-8 N3: 8 sectors of 1024 bytes"}}},
   };
-  for (const auto& c : cases) {
-    const std::string row = Row(Draw(c.bytes), c.track);
-    EXPECT_TRUE(HasCell(row, c.kind, c.title)) << c.image << ", track " << c.track << ": " << c.title << "\n" << row;
+  for (const auto& image : images) {
+    const std::string svg = Draw(image.bytes);
+    for (const Cell& c : image.cells) {
+      const std::string row = Row(svg, c.track);
+      EXPECT_TRUE(HasCell(row, c.kind, c.title)) << image.image << ", track " << c.track << ": " << c.title << "\n" << row;
+    }
   }
 }
 
