@@ -32,22 +32,37 @@ const KindStyle kStyles[] = {
 const KindStyle& Style(RecordKind kind) { return kStyles[static_cast<int>(kind)]; }
 const KindStyle& kMissing = kStyles[6];
 
-// The attributes that tie a cell to what it stands for: the disk, the
-// track, and for a record its place in the track's walk, so that a page can
-// open the very record (d88ls --sector DISK:TRACK:RECORD).
-void AppendPlace(std::string& svg, int32_t disk, int32_t track, int32_t record) {
-  AppendFormat(svg, " data-disk=\"%d\" data-track=\"%d\"", disk, track);
-  if (record > 0) AppendFormat(svg, " data-record=\"%d\"", record);
-}
+// The cells of one row, written with the attributes they share made once:
+// a picture of many disks has a quarter of a million of them. Every cell
+// carries what ties it to what it stands for: the disk, the track, and for
+// a record its place in the track's walk, so that a page can open the very
+// record (d88ls --sector DISK:TRACK:RECORD).
+class RowCells {
+ public:
+  RowCells(int32_t disk, int32_t track, int y) {
+    AppendFormat(place_, " data-disk=\"%d\" data-track=\"%d\"", disk, track);
+    AppendFormat(record_, "\" y=\"%d\" width=\"%d\" height=\"%d\"", y, kCell - 1, kRowHeight);
+    AppendFormat(missing_, ".5\" y=\"%d.5\" width=\"%d\" height=\"%d\" fill=\"%s\" stroke=\"#888888\" stroke-dasharray=\"2 1\"",
+                 y, kCell - 2, kRowHeight - 1, kMissing.fill);
+  }
 
-// A record's cell, left open for a title or closed; its fill is its run's
-// group's when `ownFill` is false.
-void AppendRecord(std::string& svg, RecordKind kind, int x, int y, bool ownFill) {
-  const KindStyle& style = Style(kind);
-  AppendFormat(svg, "<rect class=\"%s\" x=\"%d\" y=\"%d\" width=\"%d\" height=\"%d\"", style.name, x, y, kCell - 1,
-               kRowHeight);
-  if (ownFill) AppendFormat(svg, " fill=\"%s\"", style.fill);
-}
+  // Record `record`'s cell at `x`, left open for a title or a close; its
+  // fill is its run's group's unless `ownFill`.
+  void Record(std::string& svg, RecordKind kind, int x, bool ownFill, int32_t record) const {
+    const KindStyle& style = Style(kind);
+    svg.append("<rect class=\"").append(style.name).append("\" x=\"").append(std::to_string(x)).append(record_);
+    if (ownFill) svg.append(" fill=\"").append(style.fill).append("\"");
+    svg.append(place_).append(" data-record=\"").append(std::to_string(record)).append("\"");
+  }
+
+  // A sector the track lacks, at `x`, left open for its title.
+  void Missing(std::string& svg, int x) const {
+    svg.append("<rect class=\"missing\" x=\"").append(std::to_string(x)).append(missing_).append(place_);
+  }
+
+ private:
+  std::string place_, record_, missing_;
+};
 
 void AppendTitle(std::string& svg, const std::string& title) { svg += "><title>" + XmlText(title) + "</title></rect>"; }
 
@@ -151,6 +166,7 @@ void Picture::DrawTrack(const DiskFacts& disk, const TrackFacts& track) {
   const char* ink = empty ? "#999999" : "#333333";
   AppendFormat(body_, "<g class=\"track\" data-track=\"%d\"><text x=\"%d\" y=\"%d\" text-anchor=\"end\" fill=\"%s\">track %d</text>\n",
                t, kLeft - 5, y + 9, ink, t);
+  const RowCells cells(disk.index, t, y);
   int x = kLeft;
   int32_t drawn = 0, hidden = 0;
   // The records, a run of the listing at a time, as far as the row has room.
@@ -161,8 +177,7 @@ void Picture::DrawTrack(const DiskFacts& disk, const TrackFacts& track) {
     if (fits <= 0) continue;
     const RecordKind kind = KindOf(t, track.records[run.first]);
     if (run.count == 1) {
-      AppendRecord(body_, kind, x, y, true);
-      AppendPlace(body_, disk.index, t, run.first + 1);
+      cells.Record(body_, kind, x, true, run.first + 1);
       AppendTitle(body_, RecordTitle(track, run.first));
     } else {
       AppendFormat(body_, "<g class=\"run\" fill=\"%s\"><title>", Style(kind).fill);
@@ -170,8 +185,7 @@ void Picture::DrawTrack(const DiskFacts& disk, const TrackFacts& track) {
       for (int32_t i = run.first; i < run.first + fits; ++i) {
         // A record of the run the file cuts is another kind: its own fill and title.
         const RecordKind own = KindOf(t, track.records[i]);
-        AppendRecord(body_, own, x + (i - run.first) * kCell, y, own != kind);
-        AppendPlace(body_, disk.index, t, i + 1);
+        cells.Record(body_, own, x + (i - run.first) * kCell, own != kind, i + 1);
         if (own != kind) {
           AppendTitle(body_, RecordTitle(track, i));
         } else {
@@ -210,9 +224,7 @@ void Picture::DrawTrack(const DiskFacts& disk, const TrackFacts& track) {
       ++hidden;
       continue;
     }
-    AppendFormat(body_, "<rect class=\"missing\" x=\"%d.5\" y=\"%d.5\" width=\"%d\" height=\"%d\" fill=\"%s\" "
-                 "stroke=\"#888888\" stroke-dasharray=\"2 1\"", x, y, kCell - 2, kRowHeight - 1, kMissing.fill);
-    AppendPlace(body_, disk.index, t, 0);
+    cells.Missing(body_, x);
     AppendTitle(body_, "track " + std::to_string(t) + ": C" + std::to_string(t >> 1) + " H" + std::to_string(t & 1) +
                            " R" + std::to_string(r) + " N" + std::to_string(n) + " missing");
     body_ += "\n";
