@@ -264,9 +264,10 @@ void Picture::EndDisk(const DiskFacts&) {
 }
 
 void Picture::EndImage(const ImageFacts&) {
+  // The head, known only now that the height is; the rows, drawn already,
+  // are not copied but moved out, the head put before them.
   const int height = row_ * kPitch + 4;
-  std::string& svg = *svg_;
-  svg.clear();
+  std::string svg;
   AppendFormat(svg, "<svg xmlns=\"http://www.w3.org/2000/svg\" width=\"%d\" height=\"%d\" viewBox=\"0 0 %d %d\" "
                "font-family=\"sans-serif\" font-size=\"10\">\n", kWidth, height, kWidth, height);
   AppendFormat(svg, "<rect width=\"%d\" height=\"%d\" fill=\"#ffffff\"/>\n", kWidth, height);
@@ -290,7 +291,9 @@ void Picture::EndImage(const ImageFacts&) {
   x += 22 + 6 * 16 + 12;
   AppendFormat(svg, "<rect x=\"%d.5\" y=\"%d.5\" width=\"16\" height=\"10\" fill=\"none\" stroke=\"#c00000\" stroke-width=\"2\"/>"
                "<text x=\"%d\" y=\"%d\">incomplete there</text>\n", x, y - 1, x + 22, y + 9);
-  svg += body_ + "</svg>\n";
+  body_.insert(0, svg);
+  body_ += "</svg>\n";
+  svg_->swap(body_);
 }
 
 }  // namespace
