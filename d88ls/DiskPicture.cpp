@@ -84,27 +84,13 @@ std::string RunTitle(const TrackFacts& track, const RecordRun& run) {
          " sectors of " + std::to_string(first.dataSize) + " bytes" + Belonging(KindOf(track.track, first));
 }
 
-class Picture : public ImageRenderer {
- public:
-  Picture(const std::string& title, std::string* svg) : title_(title), svg_(svg) {}
-  void BeginDisk(const DiskFacts& disk) override;
-  void Track(const DiskFacts& disk, const TrackFacts& track) override;
-  void EndDisk(const DiskFacts& disk) override;
-  void EndImage(const ImageFacts& image) override;
+}  // namespace
 
- private:
-  void DrawTrack(const DiskFacts& disk, const TrackFacts& track);
-  // Draws the absent tracks not yet drawn: one row for three or more.
-  void EndAbsent(const DiskFacts& disk);
+DiskPicture::DiskPicture(const std::string& title, std::string* svg) : title_(title), svg_(svg) {}
 
-  std::string title_;
-  std::string* svg_;
-  std::string body_;
-  int row_ = 4;  // the title and the legend take the first rows
-  int32_t absentFirst_ = -1, absentLast_ = -1;
-};
+void DiskPicture::BeginImage(const ImageFacts&) {}
 
-void Picture::BeginDisk(const DiskFacts& disk) {
+void DiskPicture::BeginDisk(const DiskFacts& disk) {
   std::string heading = DiskHeading(disk, NameForm::kUtf8);
   const std::string table = TableNote(disk);
   if (!table.empty()) heading += ", " + table;
@@ -127,7 +113,7 @@ void Picture::BeginDisk(const DiskFacts& disk) {
   }
 }
 
-void Picture::Track(const DiskFacts& disk, const TrackFacts& track) {
+void DiskPicture::Track(const DiskFacts& disk, const TrackFacts& track) {
   // Absent tracks wait, so that three or more in a row share a row, and so
   // that those after the last track drawn are not drawn at all; a track
   // d88adpcm reads always has a row of its own.
@@ -140,7 +126,7 @@ void Picture::Track(const DiskFacts& disk, const TrackFacts& track) {
   DrawTrack(disk, track);
 }
 
-void Picture::EndAbsent(const DiskFacts& disk) {
+void DiskPicture::EndAbsent(const DiskFacts& disk) {
   if (absentFirst_ < 0) return;
   const int32_t first = absentFirst_, last = absentLast_;
   absentFirst_ = -1;
@@ -158,7 +144,7 @@ void Picture::EndAbsent(const DiskFacts& disk) {
                first, last, kLeft - 5, y, first, last, kLeft, y);
 }
 
-void Picture::DrawTrack(const DiskFacts& disk, const TrackFacts& track) {
+void DiskPicture::DrawTrack(const DiskFacts& disk, const TrackFacts& track) {
   const int32_t t = track.track;
   const int y = row_++ * kPitch;
   // Tracks with nothing in the file are grey: absent, or past its end.
@@ -256,14 +242,14 @@ void Picture::DrawTrack(const DiskFacts& disk, const TrackFacts& track) {
   body_ += "</g>\n";
 }
 
-void Picture::EndDisk(const DiskFacts&) {
+void DiskPicture::EndDisk(const DiskFacts&) {
   // Absent tracks after the last one drawn are not drawn.
   absentFirst_ = -1;
   body_ += "</g>\n";
   ++row_;
 }
 
-void Picture::EndImage(const ImageFacts&) {
+void DiskPicture::EndImage(const ImageFacts&) {
   // The head, known only now that the height is; the rows, drawn already,
   // are not copied but moved out, the head put before them.
   const int height = row_ * kPitch + 4;
@@ -294,10 +280,4 @@ void Picture::EndImage(const ImageFacts&) {
   body_.insert(0, svg);
   body_ += "</svg>\n";
   svg_->swap(body_);
-}
-
-}  // namespace
-
-std::unique_ptr<ImageRenderer> DiskPicture(const std::string& title, std::string* svg) {
-  return std::make_unique<Picture>(title, svg);
 }

@@ -3,7 +3,7 @@
 #ifndef D88LS_DISKPICTURE_H_
 #define D88LS_DISKPICTURE_H_
 
-#include <memory>
+#include <cstdint>
 #include <string>
 
 #include "d88ls/ImageWalk.h"
@@ -26,6 +26,25 @@
 // same bytes.
 //
 // `title` heads the picture; the document goes to `*svg` when the walk ends.
-std::unique_ptr<ImageRenderer> DiskPicture(const std::string& title, std::string* svg);
+class DiskPicture {
+ public:
+  DiskPicture(const std::string& title, std::string* svg);
+  void BeginImage(const ImageFacts& image);
+  void BeginDisk(const DiskFacts& disk);
+  void Track(const DiskFacts& disk, const TrackFacts& track);
+  void EndDisk(const DiskFacts& disk);
+  void EndImage(const ImageFacts& image);
+
+ private:
+  void DrawTrack(const DiskFacts& disk, const TrackFacts& track);
+  // Draws the absent tracks not yet drawn: one row for three or more.
+  void EndAbsent(const DiskFacts& disk);
+
+  std::string title_;
+  std::string* svg_;
+  std::string body_;
+  int row_ = 4;  // the title and the legend take the first rows
+  int32_t absentFirst_ = -1, absentLast_ = -1;
+};
 
 #endif  // D88LS_DISKPICTURE_H_

@@ -103,22 +103,6 @@ PlanFacts ReadPlan(D88File& d88, uint64_t fileSize) {
   return plan;
 }
 
-// Disk `index` made current, and its facts.
-DiskFacts DescribeDisk(D88File& d88, int32_t index, uint64_t fileSize) {
-  d88.SelectDisk(index);
-  DiskFacts disk;
-  disk.index = index;
-  disk.offset = d88.diskOffsets[index];
-  disk.name = d88.GetDiskName();
-  disk.mediaType = d88.GetMediaType();
-  disk.writeProtected = d88.IsWriteProtected();
-  disk.size = d88.diskSize;
-  disk.tableEntries = d88.GetTableEntries();
-  disk.read = index == 0;
-  disk.plan = ReadPlan(d88, fileSize);
-  return disk;
-}
-
 // The reasons the current disk, the first, does not look like a D88 disk,
 // and whether its size alone is the reason because the file is cut short.
 std::vector<std::string> Doubts(const D88File& d88, uint64_t fileSize, bool* onlyCut) {
@@ -147,6 +131,21 @@ std::vector<std::string> Doubts(const D88File& d88, uint64_t fileSize, bool* onl
 }
 
 }  // namespace
+
+DiskFacts DescribeDisk(D88File& d88, int32_t index, uint64_t fileSize) {
+  d88.SelectDisk(index);
+  DiskFacts disk;
+  disk.index = index;
+  disk.offset = d88.diskOffsets[index];
+  disk.name = d88.GetDiskName();
+  disk.mediaType = d88.GetMediaType();
+  disk.writeProtected = d88.IsWriteProtected();
+  disk.size = d88.diskSize;
+  disk.tableEntries = d88.GetTableEntries();
+  disk.read = index == 0;
+  disk.plan = ReadPlan(d88, fileSize);
+  return disk;
+}
 
 // ---------------------------------------------------------------- records
 
@@ -406,19 +405,4 @@ ImageFacts DescribeImage(D88File& d88) {
     }
   }
   return image;
-}
-
-void WalkImage(D88File& d88, const ImageFacts& image, const std::vector<ImageRenderer*>& renderers) {
-  for (ImageRenderer* r : renderers) r->BeginImage(image);
-  d88.SetSectorRange(1, kPlanSectors);
-  for (int32_t index = 0; index < image.disks; ++index) {
-    const DiskFacts disk = DescribeDisk(d88, index, image.fileSize);
-    for (ImageRenderer* r : renderers) r->BeginDisk(disk);
-    for (int32_t t = 0; t < kMaxTracks; ++t) {
-      const TrackFacts track = WalkTrack(d88, t, image.fileSize);
-      for (ImageRenderer* r : renderers) r->Track(disk, track);
-    }
-    for (ImageRenderer* r : renderers) r->EndDisk(disk);
-  }
-  for (ImageRenderer* r : renderers) r->EndImage(image);
 }

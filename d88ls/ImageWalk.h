@@ -176,28 +176,36 @@ struct ImageFacts {
   std::vector<std::string> warnings;
 };
 
-// What the walk hands out, in order: the image; per disk, the disk, its
-// tracks 0 to 163 (absent ones too), and the disk again; the image again.
-class ImageRenderer {
- public:
-  virtual ~ImageRenderer() = default;
-  virtual void BeginImage(const ImageFacts& image) { (void)image; }
-  virtual void BeginDisk(const DiskFacts& disk) { (void)disk; }
-  virtual void Track(const DiskFacts& disk, const TrackFacts& track) { (void)disk, (void)track; }
-  virtual void EndDisk(const DiskFacts& disk) { (void)disk; }
-  virtual void EndImage(const ImageFacts& image) { (void)image; }
-};
-
 // The image's facts, its warnings found. Changes the current disk.
 ImageFacts DescribeImage(D88File& d88);
 
-// Walks every disk of the open image `d88`, whose facts are `image`, once,
-// handing each fact to every renderer in turn. Changes the current disk
-// and the sector range.
-void WalkImage(D88File& d88, const ImageFacts& image, const std::vector<ImageRenderer*>& renderers);
+// Disk `index` of the image, selected, with the plan's slots counted.
+DiskFacts DescribeDisk(D88File& d88, int32_t index, uint64_t fileSize);
 
 // One track of the current disk, walked into the walk's own room; good
 // until the next track is walked.
 TrackFacts WalkTrack(D88File& d88, int32_t track, uint64_t fileSize);
+
+// Walks every disk of the open image `d88`, whose facts are `image`, once,
+// handing each fact to every renderer in turn: the image; per disk, the
+// disk, its tracks 0 to 163 (absent ones too), and the disk again; the
+// image again. A renderer is any class with the five calls BeginImage,
+// BeginDisk, Track, EndDisk and EndImage. Changes the current disk and the
+// sector range.
+template <typename... Renderers>
+void WalkImage(D88File& d88, const ImageFacts& image, Renderers&&... renderers) {
+  (renderers.BeginImage(image), ...);
+  d88.SetSectorRange(1, kPlanSectors);
+  for (int32_t index = 0; index < image.disks; ++index) {
+    const DiskFacts disk = DescribeDisk(d88, index, image.fileSize);
+    (renderers.BeginDisk(disk), ...);
+    for (int32_t t = 0; t < kMaxTracks; ++t) {
+      const TrackFacts track = WalkTrack(d88, t, image.fileSize);
+      (renderers.Track(disk, track), ...);
+    }
+    (renderers.EndDisk(disk), ...);
+  }
+  (renderers.EndImage(image), ...);
+}
 
 #endif  // D88LS_IMAGEWALK_H_

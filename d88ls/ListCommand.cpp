@@ -9,7 +9,7 @@
 #include <io.h>
 #endif
 
-#include <memory>
+#include <optional>
 #include <vector>
 
 #include "common/Files.h"
@@ -111,15 +111,44 @@ ListCommandLine ParseListOptions(int argc, char** argv) {
   return line;
 }
 
+namespace {
+
+// A renderer that may be left out: the walk's calls reach it when it is
+// there.
+template <typename Renderer>
+class Maybe {
+ public:
+  explicit Maybe(std::optional<Renderer>& renderer) : renderer_(renderer) {}
+  void BeginImage(const ImageFacts& image) {
+    if (renderer_) renderer_->BeginImage(image);
+  }
+  void BeginDisk(const DiskFacts& disk) {
+    if (renderer_) renderer_->BeginDisk(disk);
+  }
+  void Track(const DiskFacts& disk, const TrackFacts& track) {
+    if (renderer_) renderer_->Track(disk, track);
+  }
+  void EndDisk(const DiskFacts& disk) {
+    if (renderer_) renderer_->EndDisk(disk);
+  }
+  void EndImage(const ImageFacts& image) {
+    if (renderer_) renderer_->EndImage(image);
+  }
+
+ private:
+  std::optional<Renderer>& renderer_;
+};
+
+}  // namespace
+
 void RenderImage(D88File& d88, const ImageFacts& image, const Renderings& what) {
-  std::vector<std::unique_ptr<ImageRenderer>> made;
-  if (what.text != nullptr) made.push_back(TextListing(what.text));
-  if (what.json != nullptr) made.push_back(JsonListing(what.json, what.path, what.warnings));
-  if (what.svg != nullptr) made.push_back(DiskPicture(what.title, what.svg));
-  std::vector<ImageRenderer*> renderers;
-  for (const auto& renderer : made) renderers.push_back(renderer.get());
-  if (what.more != nullptr) renderers.push_back(what.more);
-  WalkImage(d88, image, renderers);
+  std::optional<TextListing> text;
+  std::optional<JsonListing> json;
+  std::optional<DiskPicture> picture;
+  if (what.text != nullptr) text.emplace(what.text);
+  if (what.json != nullptr) json.emplace(what.json, what.path, what.warnings);
+  if (what.svg != nullptr) picture.emplace(what.title, what.svg);
+  WalkImage(d88, image, Maybe<TextListing>(text), Maybe<JsonListing>(json), Maybe<DiskPicture>(picture));
 }
 
 int ListFile(const ListOptions& options, std::FILE* out, std::FILE* err) {

@@ -31,7 +31,6 @@ struct Renderings {
   std::vector<std::string> warnings;
   std::string* svg = nullptr;  // the picture, headed `title`
   std::string title;
-  ImageRenderer* more = nullptr;  // a renderer of the caller's own, handed the same facts
 };
 
 // Walks the open image `d88`, whose facts are `image`, once, rendering

@@ -1,13 +1,15 @@
 // d88ls: what a D88 image holds, as plain text or as one JSON document,
-// each drawn from the one walk of the image (d88ls/ImageWalk.h).
+// each drawn from the one walk of the image (d88ls/ImageWalk.h): renderers
+// that WalkImage hands each disk and track to.
 #ifndef D88LS_LISTING_H_
 #define D88LS_LISTING_H_
 
+#include <cstdint>
 #include <cstdio>
-#include <memory>
 #include <string>
 #include <vector>
 
+#include "common/Json.h"
 #include "d88ls/ImageWalk.h"
 
 // The text listing, written to `out` as the walk goes: the disk count;
@@ -16,13 +18,42 @@
 // and why its walk ended when that was not its own last record), tracks
 // past the end of the file sharing a line a run; last, a line per disk on
 // what d88adpcm makes of it.
-std::unique_ptr<ImageRenderer> TextListing(std::FILE* out);
+class TextListing {
+ public:
+  explicit TextListing(std::FILE* out);
+  void BeginImage(const ImageFacts& image);
+  void BeginDisk(const DiskFacts& disk);
+  void Track(const DiskFacts& disk, const TrackFacts& track);
+  void EndDisk(const DiskFacts& disk);
+  void EndImage(const ImageFacts& image);
+
+ private:
+  void EndPastEnd();
+
+  std::FILE* out_;
+  int32_t pastFirst_ = -1, pastLast_ = -1;
+  std::vector<std::string> summaries_;
+};
 
 // The same as one JSON document (keys in man/d88ls.1) of the image at
 // `path`: every field of every record, why each walk ended, each disk's
 // plan track by track, and `warnings`, the lines d88ls writes on standard
 // error.
-std::unique_ptr<ImageRenderer> JsonListing(std::FILE* out, const std::string& path,
-                                           const std::vector<std::string>& warnings);
+class JsonListing {
+ public:
+  JsonListing(std::FILE* out, const std::string& path, const std::vector<std::string>& warnings);
+  void BeginImage(const ImageFacts& image);
+  void BeginDisk(const DiskFacts& disk);
+  void Track(const DiskFacts& disk, const TrackFacts& track);
+  void EndDisk(const DiskFacts& disk);
+  void EndImage(const ImageFacts& image);
+
+ private:
+  void Int(const char* key, int64_t value);
+
+  JsonWriter json_;
+  std::string path_;
+  std::vector<std::string> warnings_;
+};
 
 #endif  // D88LS_LISTING_H_

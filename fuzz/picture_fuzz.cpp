@@ -15,7 +15,8 @@
 #include <vector>
 
 #include "d88ls/ImageWalk.h"
-#include "d88ls/ListCommand.h"
+#include "d88ls/DiskPicture.h"
+#include "d88ls/Listing.h"
 #include "d88ls/SectorDump.h"
 #include "fuzz/FuzzSupport.h"
 
@@ -27,14 +28,17 @@ using fuzzing::Check;
 constexpr int32_t kRowCells = 64;
 
 // What the walk handed out, counted.
-struct Facts : public ImageRenderer {
+struct Facts {
   int32_t disks = 0;
   int64_t presentTracks = 0;
   int64_t records = 0;
   int64_t drawnRecords = 0;  // a row's first kRowCells at most
   std::vector<std::vector<int32_t>> disk0Tracks;  // of disk 0, track and record count
-  void BeginDisk(const DiskFacts&) override { ++disks; }
-  void Track(const DiskFacts& disk, const TrackFacts& track) override {
+  void BeginImage(const ImageFacts&) {}
+  void BeginDisk(const DiskFacts&) { ++disks; }
+  void EndDisk(const DiskFacts&) {}
+  void EndImage(const ImageFacts&) {}
+  void Track(const DiskFacts& disk, const TrackFacts& track) {
     if (!track.present) return;
     ++presentTracks;
     records += track.count;
@@ -114,15 +118,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   Captured text, json;
   std::string svg;
   Facts facts;
-  Renderings what;
-  what.text = text.get();
-  what.json = json.get();
-  what.path = "image.d88";
-  what.warnings = image.warnings;
-  what.svg = &svg;
-  what.title = "fuzz";
-  what.more = &facts;
-  RenderImage(d88, image, what);
+  TextListing listing(text.get());
+  JsonListing document(json.get(), "image.d88", image.warnings);
+  DiskPicture picture("fuzz", &svg);
+  WalkImage(d88, image, listing, document, picture, facts);
   Check(facts.disks == image.disks);
 
   // The text: the disk count, a heading and a line on the plan a disk, and
