@@ -7,16 +7,19 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 bash scripts/setup.sh
 seconds="${1:-60}"
+source scripts/werror.sh
 
 build="$(pwd)/build-fuzz"  # absolute: a target may change its folder
 cmake -S . -B "$build" -G Ninja -DCMAKE_CXX_COMPILER=clang++ -DCMAKE_C_COMPILER=clang \
-  -DCMAKE_BUILD_TYPE=RelWithDebInfo -DD88_BUILD_FUZZ=ON -DD88_BUILD_TESTS=OFF -DD88_WERROR="${WERROR:-OFF}" >/dev/null
+  -DCMAKE_BUILD_TYPE=RelWithDebInfo -DD88_BUILD_FUZZ=ON -DD88_BUILD_TESTS=OFF -DD88_WERROR="$werror" >/dev/null
 cmake --build "$build"
 
 rm -rf "$build/seeds"
 "$build/fuzz/make_corpus" "$build/seeds"
 mkdir -p "$build/artifacts"
-for target in reader extract cutfile adpcm; do
+# Every target fuzz/CMakeLists.txt builds, so that the list lives there alone.
+for binary in "$build"/fuzz/*_fuzz; do
+  target=$(basename "$binary" _fuzz)
   mkdir -p "$build/corpus/$target"
   echo "== fuzzing $target for ${seconds}s"
   "$build/fuzz/${target}_fuzz" -max_total_time="$seconds" -timeout=10 -max_len=65536 -print_final_stats=1 \
