@@ -151,18 +151,19 @@
 // onset), or where the unit is 4 and the second starts softly; a sound that
 // starts softly after a quiet end stays merged with the one before, and
 // where both clamp as hot sounds do, the clamps tell nothing. A pause of
-// silence inside a sound that reaches a multiple of 256 within the bytes
-// of its own silence allowed above (4, or 40 where the unit is 256) parts
-// the sound there when a loud stretch follows, as does a run of 0x00
-// ending on the unit where the sound is loud around it or turns loud right
-// after it. A sound that falls quiet for 128 bytes and then hits hard, on
-// a multiple of 32, is parted there. An image with too few marks is read on
-// 4-byte units and its 0x00 pads are missed; one whose runs fall on 32 by
-// chance is read on 32 (give --unit where the chip is known). A sound
-// whose first bytes equal the fill before it, or are silence, may start a
-// unit late; its last bytes equal to the fill after it are taken for fill
-// (a ramp of +15 a sample, inaudible). Pictures of 4 bits a dot dithered
-// finely may pass for sound.
+// silence inside a sound that reaches a multiple of 256 within the bytes of
+// its own silence allowed above (4, or 40 where the unit is 256) parts the
+// sound there when a loud stretch follows, as does a run of 0x00 ending on
+// the unit where the sound is loud around it or turns loud right after it. A
+// sound that falls quiet (its peak 1,500 or less) for 128 bytes and then
+// hits three times as hard, on a multiple of 32, is parted there. An image
+// with too few marks is read on 4-byte units and its 0x00 pads are missed;
+// one whose runs fall on 32 by chance is read on 32, its starts then taken
+// down into the fill before them (give --unit where the chip is known). A
+// sound whose first bytes equal the fill before it, or are silence, may
+// start a unit late; its last bytes equal to the fill after it are taken for
+// fill (a ramp of +15 a sample, inaudible). Pictures of 4 bits a dot
+// dithered finely may pass for sound.
 #ifndef ADPCM_SOUNDS_H_
 #define ADPCM_SOUNDS_H_
 
