@@ -42,26 +42,29 @@ echo "-- the site and the offline page"
 wasm=$out/wasm/web
 rm -rf "$out/site" "$out/offline"
 mkdir -p "$out/site" "$out/offline"
-for f in style.css app.js zip.js worker.js d88run.js icon.svg; do cp web/$f "$out/site/"; done
-cp "$wasm/d88web.js" "$wasm/d88web.wasm" "$out/site/"
-sed '/<!--MODULE-->/d' web/index.html > "$out/site/index.html"
-# Offline, from file://, a worker cannot be loaded by path nor a .wasm
-# fetched: the worker's code, with the module whose WebAssembly is inside it,
-# becomes one function of a script the page loads, and the page starts the
-# worker from its source.
-{
-  echo "// The page's worker for the offline page: the module, its runner and"
-  echo "// the worker in one function, started by app.js from its source."
-  echo "function d88WorkerMain() {"
-  echo "var D88_SINGLE_FILE = true;"
-  cat "$wasm/d88web-single.js" web/d88run.js web/worker.js
+# The worker's code, the module's included, as one function of a script the
+# page loads from its own origin: the page starts the worker from that
+# function's source, through a blob: URL, so that the worker runs under the
+# page's own content security policy on any host and from file://, where a
+# worker script cannot be loaded by path nor a .wasm fetched. The site's
+# module fetches d88web.wasm; the offline page's carries it inside.
+worker_main() {  # MODULE_JS [PREAMBLE]
+  echo "// The page's worker: the module, its runner, the zip reader and the"
+  echo "// worker in one function, started by app.js from its source."
+  [ -n "${2:-}" ] && echo "$2"
+  echo "function d88WorkerMain(config) {"
+  cat "$1" web/d88run.js web/zip.js web/worker.js
+  echo "d88WorkerBody(config);"
   echo "}"
-} > "$out/offline/offline.js"
-for f in style.css app.js zip.js icon.svg; do cp web/$f "$out/offline/"; done
-sed 's|<!--MODULE-->|<script src="offline.js"></script>|' web/index.html > "$out/offline/index.html"
+}
+page=(index.html style.css app.js zip.js icon.svg)
+for f in "${page[@]}"; do cp web/$f "$out/site/"; cp web/$f "$out/offline/"; done
+cp "$wasm/d88web.wasm" "$out/site/"
+worker_main "$wasm/d88web.js" > "$out/site/d88worker.js"
+worker_main "$wasm/d88web-single.js" "var D88_SINGLE_FILE = true;" > "$out/offline/d88worker.js"
 zip=$out/d88adpcm-$version-web.zip
 rm -f "$zip"
-(cd "$out/offline" && python3 -m zipfile -c "$root/$zip" index.html style.css app.js zip.js icon.svg offline.js)
+(cd "$out/offline" && python3 -m zipfile -c "$root/$zip" "${page[@]}" d88worker.js)
 echo "built $out/site/ and $zip"
 
 [ "${NO_TESTS:-0}" = 1 ] && exit 0

@@ -1,25 +1,31 @@
-// The page: takes disk images from the file input or a drop, hands them to
-// the worker, and shows what the programs made of each in a section of its
-// own. Nothing is sent anywhere: the files are read here and stay here.
+// The page: takes disk images (and zip archives of them) from the file
+// input or a drop, hands them to the worker, and shows what the programs
+// made of each in a section of its own, with an index of them all at the
+// top. Nothing is sent anywhere: the files are read here and stay here.
 //
-// The automation contract (see README.md): body[data-state] is "ready"
-// once the programs are loaded, "working" or "done"; each image has a section[data-image=NAME] holding
-// [data-output=listing], [data-output=sounds], [data-output=error] and
-// a[download] links named as the programs name their files.
+// The automation contract (README.md): body[data-state]; one
+// section[data-image=NAME] per file and per archive member holding a disk;
+// in it [data-output=listing|disk|sounds|error|sector] and a[download];
+// [data-output=index] with a link to every section.
 'use strict';
 
 (function () {
   // The programs print bytes: disk names and d88adpcm's open-failure line
   // are Shift_JIS, and ASCII reads the same in it.
   const shiftJis = new TextDecoder('shift_jis');
+  const utf8 = new TextDecoder('utf-8');
   const kHeaderSize = 688;  // a D88 disk header; anything shorter holds no disk
 
   let worker = null;
   let loaded = false;  // the worker has the programs ready
   let nextId = 1;
+  let nextRequest = 1;
   let active = 0;
   let finished = 0;
-  const images = new Map();  // id -> the section's parts
+  const sections = new Map();  // id -> the section's parts
+  const names = new Map();     // file name -> how many sections have it
+
+  // ---- state and announcements ----------------------------------------
 
   // No state until the programs are loaded: a page that says "ready" makes
   // no more requests.
@@ -28,16 +34,50 @@
     if (state) document.body.dataset.state = state;
   }
 
-  // The offline page carries the worker's code, the module included, as the
-  // function d88WorkerMain (file:// refuses a worker script by path); the
-  // hosted site has worker.js beside this file.
-  function makeWorker() {
-    if (typeof d88WorkerMain === 'function') {
-      const source = '(' + d88WorkerMain.toString() + ')();\n';
-      return new Worker(URL.createObjectURL(new Blob([source], { type: 'text/javascript' })));
-    }
-    return new Worker('worker.js');
+  // The live region: what a screen reader says, and what everyone sees
+  // under the open button.
+  function announce(text) {
+    document.getElementById('status').textContent = text;
   }
+
+  // ---- the worker -----------------------------------------------------
+
+  // The worker runs from a blob: URL built from the source of
+  // d88WorkerMain (d88worker.js, loaded by this page from its own origin):
+  // a worker so made runs under this document's content security policy,
+  // on any static host and from file://, where a worker script cannot be
+  // loaded by path. The hosted module fetches its WebAssembly from beside
+  // the page; the offline one carries it inside.
+  function makeWorker() {
+    const config = typeof D88_SINGLE_FILE === 'undefined' ? { wasm: new URL('d88web.wasm', document.baseURI).href } : {};
+    const source = '(' + d88WorkerMain.toString() + ')(' + JSON.stringify(config) + ');\n';
+    const w = new Worker(URL.createObjectURL(new Blob([source], { type: 'text/javascript' })));
+    w.onmessage = onMessage;
+    return w;
+  }
+
+  // The section kept in view while its results come in, until the person
+  // scrolls elsewhere: at first it is short, and the page below it too
+  // short to scroll it to the top.
+  let followed = null;  // { image, y }
+
+  function follow(image) {
+    image.section.scrollIntoView({ block: 'start' });
+    followed = { image, y: window.scrollY };
+  }
+
+  function grew() {
+    if (!followed) return;
+    if (Math.abs(window.scrollY - followed.y) > 2) {
+      followed = null;
+      return;
+    }
+    followed.image.section.scrollIntoView({ block: 'start' });
+    followed.y = window.scrollY;
+    if (active === 0) followed = null;
+  }
+
+  // ---- building blocks --------------------------------------------------
 
   function element(tag, attributes, text) {
     const e = document.createElement(tag);
@@ -50,16 +90,71 @@
     return n.toLocaleString('en') + ' ' + word + (n === 1 ? '' : 's');
   }
 
-  // A section for one image, with the parts filled as results come.
-  function addSection(name, size) {
-    const section = element('section', { 'data-image': name });
-    const heading = element('h2', {}, name + ' ');
+  function indexOfBytes(haystack, needle, from) {
+    outer: for (let at = from; at + needle.length <= haystack.length; ++at) {
+      for (let k = 0; k < needle.length; ++k) if (haystack[at + k] !== needle[k]) continue outer;
+      return at;
+    }
+    return -1;
+  }
+
+  // What a program printed on standard error, decoded: the image's name
+  // went to the program in UTF-8 and comes back in its messages as it was
+  // given; everything else it prints is Shift_JIS.
+  function decodeMessages(bytes, name) {
+    if (!name || /^[\x20-\x7e]*$/.test(name)) return shiftJis.decode(bytes);
+    const needle = new TextEncoder().encode(name);
+    let text = '';
+    let from = 0;
+    for (let at = indexOfBytes(bytes, needle, 0); at >= 0; at = indexOfBytes(bytes, needle, from)) {
+      text += shiftJis.decode(bytes.subarray(from, at)) + name;
+      from = at + needle.length;
+    }
+    return text + shiftJis.decode(bytes.subarray(from));
+  }
+
+  // ---- sections -------------------------------------------------------
+
+  // A section for one file or archive member, placed after `after` (the
+  // archive's last section, for a member) or at the end; its line in the
+  // index likewise.
+  function addSection(id, name, size, after) {
+    const count = (names.get(name) || 0) + 1;
+    names.set(name, count);
+    const anchor = 'image-' + String(id).replace(/\//g, '-');
+    const section = element('section', { 'data-image': name, id: anchor, 'aria-labelledby': anchor + '-heading' });
+    // Two files of one name get two headings a person can tell apart.
+    const heading = element('h2', { id: anchor + '-heading', tabindex: '-1' }, name + (count > 1 ? ' (' + count + ')' : '') + ' ');
     if (size !== null) heading.append(element('span', { class: 'size' }, '(' + plural(size, 'byte') + ')'));
-    const error = element('div', { 'data-output': 'error', role: 'alert' });
+    const error = element('div', { 'data-output': 'error' });
     const working = element('p', { class: 'working' }, 'Working…');
     section.append(heading, error, working);
-    document.getElementById('results').append(section);
-    return { name, size, section, error, working, downloads: [], zipFiles: [], list: null, players: null };
+    // The whole line is the link: a finger's target, and words that say
+    // where it goes.
+    const line = element('li');
+    const link = element('a', { href: '#' + anchor }, heading.firstChild.textContent.trim());
+    const about = element('span', { class: 'about' }, ': working…');
+    link.append(about);
+    line.append(link);
+    const parent = after ? sections.get(after) : null;
+    if (parent) {
+      const last = parent.lastSection || parent.section;
+      last.after(section);
+      (parent.lastLine || parent.line).after(line);
+      parent.lastSection = section;
+      parent.lastLine = line;
+      line.classList.add('member');
+    } else {
+      document.getElementById('results').append(section);
+      document.querySelector('[data-output=index] ol').append(line);
+    }
+    document.querySelector('[data-output=index]').hidden = false;
+    const image = { id, name, size, section, heading, error, working, line, about, downloads: [], zipFiles: [],
+      disks: null, summary: null, sounds: 0, verdict: null };
+    sections.set(id, image);
+    ++active;
+    setState();
+    return image;
   }
 
   function showError(image, text) {
@@ -74,6 +169,7 @@
     if (image.working.parentNode === image.section) image.section.insertBefore(box, image.working);
     else image.section.append(box);
     image[key] = box;
+    grew();
     return box;
   }
 
@@ -85,69 +181,140 @@
     return link.href;
   }
 
-  function showListing(image, result, svgName) {
+  // A box that scrolls on its own when its content is wider or taller than
+  // the page: reachable by keyboard, and named for a screen reader.
+  function scrollBox(tag, attributes, label) {
+    return element(tag, Object.assign({ tabindex: '0', role: 'region', 'aria-label': label }, attributes));
+  }
+
+  // ---- results ----------------------------------------------------------
+
+  function showListing(image, message) {
+    const result = message.result;
+    const svgName = message.argv[2];
+    image.programName = message.name;
+    image.verdict = message.verdict;
     const box = part(image, 'listingPart', 'What d88ls says');
     const listing = shiftJis.decode(result.stdout);
+    const disks = /^(\d+) disks?\n/.exec(listing);
+    image.disks = disks ? Number(disks[1]) : 0;
     // d88adpcm reads the first disk: its summary line, where a person sees
     // it first.
-    const summary = /^disk 0: (d88adpcm tracks .*)$/m.exec(listing);
-    if (summary) {
+    const summary = /^disk 0: d88adpcm (tracks .*)$/m.exec(listing);
+    if (summary && message.verdict === 'disk') {
+      image.summary = summary[1];
       box.append(element('p', { class: summary[1].endsWith(': complete') ? 'summary complete' : 'summary incomplete' },
-        'Disk 0, the one d88adpcm reads: ' + summary[1].replace(/^d88adpcm /, '')));
+        'Disk 0, the one d88adpcm reads: ' + summary[1]));
     }
-    box.append(element('pre', { 'data-output': 'listing' }, listing));
-    const disks = /^(\d+) disks?\n/.exec(shiftJis.decode(result.stdout.subarray(0, 16)));
+    const pre = scrollBox('pre', { 'data-output': 'listing' }, 'The listing');
+    pre.textContent = listing;
+    box.append(pre);
+    showError(image, decodeMessages(result.stderr, message.name));
     // d88ls's own words first: the page says it only when d88ls said nothing.
-    if (disks && disks[1] === '0' && result.stderr.length === 0) {
+    if (image.disks === 0 && result.stderr.length === 0) {
       showError(image, image.size === 0
         ? 'No disk found: this file is empty.'
         : 'No disk found: this file has ' + plural(image.size, 'byte') + ', fewer than the ' + kHeaderSize +
           ' of a D88 disk header. Is it a disk image?');
     }
     const svg = result.files[svgName];
-    // A picture of no disk would show only its legend.
-    if (svg && !(disks && disks[1] === '0')) {
-      const picture = part(image, 'diskPart', 'The disk');
-      picture.append(element('p', { class: 'hint' },
-        'Each row is a track, each cell a sector in the order the image stores them; point at one to see its ID ' +
-        'and marks. The tracks d88adpcm reads are outlined.'));
-      const holder = element('div', { class: 'picture disk', 'data-output': 'disk' });
-      const parsed = new DOMParser().parseFromString(shiftJis.decode(svg), 'image/svg+xml');
-      if (!parsed.querySelector('parsererror')) holder.append(document.importNode(parsed.documentElement, true));
-      picture.append(holder);
-      image.diskSvg = { name: svgName, bytes: svg };
-      // Scrolled to the first damage, which is what a person looks for.
-      requestAnimationFrame(() => {
-        const first = holder.querySelector('rect.incomplete, rect.error, rect.short, rect.other, rect.missing, ' +
-          'rect.deleted, rect.fm');
-        if (first) holder.scrollTop = Math.max(0, first.getBBox().y - 60);
+    if (svg) image.diskSvg = { name: svgName, bytes: svg };
+    image.listingText = { name: svgName.replace(/\.svg$/, '.txt'), bytes: result.stdout };
+    if (message.verdict === 'disk') {
+      showDisk(image);
+    } else if (message.verdict === 'doubtful') {
+      // d88ls lists what it reads all the same; a picture and sounds of
+      // bytes that are no disk would only mislead, so they wait for the
+      // person to ask.
+      const held = part(image, 'heldPart', 'This file does not look like a D88 disk image');
+      held.append(element('p', {}, 'The listing above is what d88ls reads from it all the same. If it is a disk ' +
+        'image after all, the page can draw it and cut and convert its sounds.'));
+      const more = element('button', { type: 'button' }, 'Draw it and look for sounds all the same');
+      more.addEventListener('click', () => {
+        held.remove();
+        image.heldPart = null;
+        image.verdict = 'disk';
+        image.working = element('p', { class: 'working' }, 'Working…');
+        image.section.append(image.working);
+        image.about.textContent = ': working…';
+        ++active;
+        --finished;
+        setState();
+        showDisk(image);
+        worker.postMessage({ type: 'more', id: image.id });
       });
+      held.append(more);
     }
+  }
+
+  function showDisk(image) {
+    if (!image.diskSvg) return;
+    const picture = part(image, 'diskPart', 'The disk');
+    picture.append(element('p', { class: 'hint' },
+      'Each row is a track, each cell a sector in the order the image stores them; point at one to see its ID ' +
+      'and marks. The tracks d88adpcm reads are outlined.'));
+    const holder = scrollBox('div', { class: 'picture disk', 'data-output': 'disk' }, 'The disk\'s picture');
+    // The picture is UTF-8 XML: d88ls writes disk names decoded.
+    const parsed = new DOMParser().parseFromString(utf8.decode(image.diskSvg.bytes), 'image/svg+xml');
+    if (!parsed.querySelector('parsererror')) {
+      const svg = document.importNode(parsed.documentElement, true);
+      svg.setAttribute('role', 'img');
+      svg.setAttribute('aria-label', 'The disk\'s picture: every track as a row of its sectors. The listing says the ' +
+        'same in words.');
+      holder.append(svg);
+    }
+    picture.append(holder);
+    // Scrolled to the first damage, which is what a person looks for.
+    requestAnimationFrame(() => {
+      const first = holder.querySelector('rect.incomplete, rect.error, rect.short, rect.other, rect.missing, ' +
+        'rect.deleted, rect.fm');
+      if (first) holder.scrollTop = Math.max(0, first.getBBox().y - 60);
+    });
   }
 
   function showExtraction(image, result) {
     const box = part(image, 'soundsPart', 'The extraction and the sounds');
-    box.append(element('pre', { 'data-output': 'extraction' }, shiftJis.decode(result.stdout)));
+    const pre = scrollBox('pre', { 'data-output': 'extraction' }, 'What d88adpcm printed');
+    pre.textContent = shiftJis.decode(result.stdout);
+    box.append(pre);
     if (result.files.ADPCM) addDownload(image, 'ADPCM', result.files.ADPCM);
+  }
+
+  // A WAV file's length in seconds, from its header: the canonical 44
+  // bytes, 16-bit mono, the rate at byte 24.
+  function seconds(wav) {
+    const rate = new DataView(wav.buffer, wav.byteOffset, wav.byteLength).getUint32(24, true);
+    return rate > 0 ? (wav.length - 44) / 2 / rate : 0;
   }
 
   function showSounds(image, result) {
     const box = part(image, 'soundsPart', 'The extraction and the sounds');
-    box.append(element('pre', { 'data-output': 'sounds' }, shiftJis.decode(result.stdout)));
+    const table = shiftJis.decode(result.stdout);
+    const pre = scrollBox('pre', { 'data-output': 'sounds' }, 'The sounds adpcm2wav found');
+    pre.textContent = table;
+    box.append(pre);
     const wavs = Object.keys(result.files).filter((n) => /\.wav$/.test(n)).sort();
     const urls = wavs.map((name) => addDownload(image, name, result.files[name], 'audio/wav'));
     if (result.files['ADPCM.svg']) {
       const url = addDownload(image, 'ADPCM.svg', result.files['ADPCM.svg'], 'image/svg+xml');
-      const holder = element('div', { class: 'picture ram' });
-      holder.append(element('img', { src: url, alt: 'Where the sounds lie in the sample RAM' }));
+      const holder = scrollBox('div', { class: 'picture ram' }, 'Where the sounds lie in the sample RAM');
+      holder.append(element('img', { src: url, alt: 'Where the sounds lie in the sample RAM: ' + plural(wavs.length, 'sound') }));
       box.append(holder);
     }
+    image.soundTable = { name: 'ADPCM.txt', bytes: result.stdout };
+    image.sounds = wavs.length;
     if (wavs.length > 0) {
       const list = element('ul', { class: 'players' });
       const audios = wavs.map((name, i) => {
+        // The table's row for this file: the first two addresses in it are
+        // where the sound begins and the byte after it ends.
+        const row = table.split('\n').find((line) => line.includes(name)) || '';
+        const range = row.match(/0x[0-9A-Fa-f]+/g) || [];
+        const label = 'sound ' + (i + 1) + ', ' + seconds(result.files[name]).toFixed(2) + ' s' +
+          (range.length >= 2 ? ', ' + range[0] + '–' + range[1] : '');
         const item = element('li');
-        const audio = element('audio', { controls: '', preload: 'metadata', src: urls[i] });
-        item.append(element('span', {}, 'Sound ' + (i + 1)), audio);
+        const audio = element('audio', { controls: '', preload: 'metadata', src: urls[i], 'aria-label': label });
+        item.append(element('span', { class: 'sound-name' }, label.replace(/^s/, 'S')), audio);
         list.append(item);
         return audio;
       });
@@ -172,10 +339,30 @@
     next();
   }
 
+  // The index line's words for a finished image.
+  function aboutImage(image) {
+    const words = [];
+    if (image.disks === null) return image.error.textContent ? 'could not be read' : '';
+    words.push(image.disks === 0 ? 'no disk' : plural(image.disks, 'disk'));
+    if (image.verdict === 'doubtful') words.push('does not look like a D88 disk image');
+    if (image.summary) words.push(image.summary);
+    if (image.verdict === 'disk') words.push(image.sounds === 0 ? 'no sound found' : plural(image.sounds, 'sound'));
+    return words.join('; ');
+  }
+
   function finish(image) {
     image.working.remove();
-    if (image.diskSvg) addDownload(image, image.diskSvg.name, image.diskSvg.bytes, 'image/svg+xml');
+    if (image.verdict === 'disk') {
+      // The disk's files after the sounds': its picture, then its listing
+      // as text, as `d88ls IMAGE > NAME.txt` would write it; and the sound
+      // table likewise.
+      if (image.diskSvg) addDownload(image, image.diskSvg.name, image.diskSvg.bytes, 'image/svg+xml');
+      if (image.listingText) addDownload(image, image.listingText.name, image.listingText.bytes, 'text/plain');
+      if (image.soundTable) addDownload(image, image.soundTable.name, image.soundTable.bytes, 'text/plain');
+    }
     if (image.downloads.length > 0) {
+      if (image.downloadPart) image.downloadPart.remove();
+      image.downloadPart = null;
       const box = part(image, 'downloadPart', 'Downloads');
       const list = element('ul', { class: 'downloads' });
       for (const link of image.downloads) {
@@ -185,17 +372,37 @@
       }
       if (image.zipFiles.length > 1) {
         const zip = D88Zip.makeZip(image.zipFiles);
-        const link = element('a', { class: 'all', download: image.name + '.zip',
-          href: URL.createObjectURL(new Blob([zip], { type: 'application/zip' })) }, 'all of them: ' + image.name + '.zip');
+        const zipName = (image.programName || image.name) + '.zip';
+        const link = element('a', { class: 'all', download: zipName,
+          href: URL.createObjectURL(new Blob([zip], { type: 'application/zip' })) }, 'all of them: ' + zipName);
         const item = element('li');
         item.append(link);
         list.prepend(item);
       }
       box.append(list);
     }
+    const about = image.archive ? image.archive : aboutImage(image);
+    image.about.textContent = about ? ': ' + about : '';
     --active;
     ++finished;
     setState();
+    grew();
+    announce(image.name + ' done' + (about ? ': ' + about : '') + '.' +
+      (active === 0 && finished > 1 ? ' Everything given so far is done.' : ''));
+  }
+
+  function showArchive(image, message) {
+    image.isArchive = true;
+    if (message.problem) showError(image, 'This zip archive cannot be opened: ' + message.problem + '.');
+    for (const skipped of message.skipped) showError(image, 'Skipped "' + skipped.name + '": ' + skipped.reason + '.');
+    if (!message.problem) {
+      image.section.insertBefore(element('p', { class: 'archive' },
+        'A zip archive of ' + plural(message.members, 'file') + ': ' +
+        (message.images === 0 ? 'no disk image' : plural(message.images, 'disk image') + ', each in a section below') +
+        (message.skipped.length ? '; ' + message.skipped.length + ' skipped.' : '.')), image.working);
+    }
+    image.archive = message.problem ? 'cannot be opened' : plural(message.images, 'disk image') +
+      (message.skipped.length ? ', ' + message.skipped.length + ' skipped' : '');
   }
 
   function onMessage(event) {
@@ -203,12 +410,17 @@
     if (message.type === 'loaded') {
       loaded = true;
       setState();
+      announce('Ready: open or drop a disk image.');
       return;
     }
-    const image = images.get(message.id);
+    if (message.type === 'image') {
+      addSection(message.id, message.name, message.size, message.parent);
+      return;
+    }
+    const image = sections.get(message.id);
     if (message.type === 'failed') {
       if (image) showError(image, 'The programs failed: ' + message.message);
-      else document.getElementById('status').textContent = 'The programs could not be loaded: ' + message.message;
+      else announce('The programs could not be loaded: ' + message.message);
       return;
     }
     if (!image) return;
@@ -216,48 +428,73 @@
       finish(image);
       return;
     }
+    if (message.type === 'archive') {
+      showArchive(image, message);
+      return;
+    }
+    if (message.type === 'sector') {
+      showSector(image, message);
+      return;
+    }
     const result = message.result;
-    if (message.step === 'listing') showListing(image, result, message.argv[2]);
-    else if (message.step === 'extraction') showExtraction(image, result);
-    else if (message.step === 'sounds') showSounds(image, result);
-    showError(image, shiftJis.decode(result.stderr));
+    if (message.step === 'listing') {
+      showListing(image, message);
+    } else {
+      if (message.step === 'extraction') showExtraction(image, result);
+      else if (message.step === 'sounds') showSounds(image, result);
+      showError(image, decodeMessages(result.stderr, message.name));
+    }
     if (result.code !== 0 && result.stderr.length === 0) showError(image, message.argv[0] + ' failed (exit code ' + result.code + ')');
   }
 
+  // ---- sectors ------------------------------------------------------------
+
+  function showSector(image, message) {
+    if (message.request !== image.sectorRequest) return;  // a later one is on its way
+    const box = image.sectorPart;
+    if (!box) return;
+    box.output.textContent = shiftJis.decode(message.result.stdout);
+    box.problem.textContent = decodeMessages(message.result.stderr, message.name);
+  }
+
+  // ---- files in ---------------------------------------------------------
+
   // entries: [{ name, file }] or [{ name, folder: true }]
-  function addImages(entries) {
-    if (!worker) {
-      worker = makeWorker();
-      worker.onmessage = onMessage;
-    }
+  function addFiles(entries) {
+    if (!worker) worker = makeWorker();
+    let first = null;
     for (const entry of entries) {
-      const id = nextId++;
-      const image = addSection(entry.name, entry.folder ? null : entry.file.size);
-      images.set(id, image);
-      ++active;
-      setState();
+      const id = String(nextId++);
+      const image = addSection(id, entry.name, entry.folder ? null : entry.file.size, null);
+      if (!first) first = image;
       if (entry.folder) {
         showError(image, '"' + entry.name + '" is a folder, not a disk image: open or drop the image files inside it.');
         finish(image);
         continue;
       }
       entry.file.arrayBuffer().then((bytes) => {
-        worker.postMessage({ id, name: entry.name, bytes }, [bytes]);
+        worker.postMessage({ type: 'file', id, name: entry.name, bytes }, [bytes]);
       }, (error) => {
         showError(image, 'Cannot read ' + entry.name + ': ' + (error && error.message || error) +
           ' (a folder cannot be opened as an image).');
         finish(image);
       });
     }
+    if (!first) return;
+    if (active > 0) announce('Working on ' + (entries.length === 1 ? entries[0].name : plural(entries.length, 'file')) + '…');
+    // The new results, where a person looks next: scrolled to, and focus
+    // on their heading, so that a screen reader reads it out.
+    first.heading.focus({ preventScroll: true });
+    follow(first);
   }
 
   function start() {
     setState();
+    announce('Loading the programs…');
     worker = makeWorker();
-    worker.onmessage = onMessage;
     const input = document.getElementById('files');
     input.addEventListener('change', () => {
-      addImages(Array.from(input.files, (file) => ({ name: file.name, file })));
+      addFiles(Array.from(input.files, (file) => ({ name: file.name, file })));
       input.value = '';
     });
     const drop = document.getElementById('drop');
@@ -284,7 +521,7 @@
       } else {
         for (const file of Array.from(event.dataTransfer.files)) entries.push({ name: file.name, file });
       }
-      addImages(entries);
+      addFiles(entries);
     });
   }
 
