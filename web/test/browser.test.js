@@ -507,6 +507,17 @@ test('an image of 64 disks, about 70 MB, is listed without error', async () => {
   await view.page.close();
 });
 
+test('a file that goes on past the 64th disk, the most a reader takes: the page says so, in d88ls\'s words', async () => {
+  const view = await openPage();
+  await giveFiles(view, ['past-64-disks.d88']);
+  const want = expected('past-64-disks.d88');
+  const got = await outputs(view, 'past-64-disks.d88');
+  assert.strictEqual(got.listing, await shiftJis(view, want.listing.stdout));
+  assert.notStrictEqual(want.listing.stderr.length, 0, 'd88ls says that the file goes on');
+  assert.strictEqual(got.error, await shiftJis(view, want.listing.stderr));
+  await view.page.close();
+});
+
 test('the offline zip works from file://', async () => {
   const view = await openPage(offlineUrl);
   await giveFiles(view, ['damaged.d88']);
