@@ -39,20 +39,25 @@ bool PutUtf8(uint32_t code, char* out, size_t room, size_t* at) {
 
 }  // namespace
 
+int32_t NextShiftJisCharacter(const uint8_t* bytes, size_t length, size_t* at) {
+  const uint8_t lead = bytes[(*at)++];
+  const uint32_t code = kSingle[lead];
+  if (code == 0xFFFE) return -1;
+  if (code != 0xFFFF) return static_cast<int32_t>(code);
+  if (*at == length) return -1;
+  const int32_t trail = bytes[*at];
+  if (trail < kTrailFirst || trail > kTrailLast) return -1;
+  const uint32_t pair = kPairs[LeadRow(lead) * kTrails + (trail - kTrailFirst)];
+  if (pair == 0) return -1;
+  ++*at;
+  return static_cast<int32_t>(pair);
+}
+
 int64_t DecodeShiftJis(const uint8_t* bytes, size_t length, char* out, size_t room) {
   size_t written = 0;
-  for (size_t i = 0; i < length; ++i) {
-    uint32_t code = kSingle[bytes[i]];
-    if (code == 0xFFFF) {
-      if (i + 1 == length) return -1;
-      const int32_t trail = bytes[++i];
-      if (trail < kTrailFirst || trail > kTrailLast) return -1;
-      code = kPairs[LeadRow(bytes[i - 1]) * kTrails + (trail - kTrailFirst)];
-      if (code == 0) return -1;
-    } else if (code == 0xFFFE) {
-      return -1;
-    }
-    if (!PutUtf8(code, out, room, &written)) return -1;
+  for (size_t i = 0; i < length;) {
+    const int32_t code = NextShiftJisCharacter(bytes, length, &i);
+    if (code < 0 || !PutUtf8(static_cast<uint32_t>(code), out, room, &written)) return -1;
   }
   return static_cast<int64_t>(written);
 }

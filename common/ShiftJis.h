@@ -13,6 +13,14 @@
 // half-width katakana) may become three, and a pair of bytes three as well.
 constexpr size_t kUtf8PerShiftJisByte = 3;
 
+// The code point of the Shift_JIS character at `bytes[*at]` (below
+// `length`), moving `*at` past it: one byte, or a lead byte with its trail.
+// -1 where the bytes are no character (a byte Shift_JIS leaves undefined, a
+// lead byte whose trail is missing or out of range, a pair that names
+// nothing); `*at` then moves past the first byte only, so that a trail byte
+// is never taken as a character of its own unless its lead failed.
+int32_t NextShiftJisCharacter(const uint8_t* bytes, size_t length, size_t* at);
+
 // Decodes `length` bytes of Shift_JIS into UTF-8 at `out`, which has room
 // for `room` bytes (kUtf8PerShiftJisByte * length always suffices). Returns
 // the UTF-8 bytes written, or -1 when the bytes are not Shift_JIS (a byte

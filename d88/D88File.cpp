@@ -354,3 +354,10 @@ RecordListing D88File::ReadRecords(int32_t track, SectorRecord* dest, int32_t ma
   }
   return listing;
 }
+
+int32_t D88File::ReadRecordData(const SectorRecord& record, uint8_t* dest, int32_t maxLength) {
+  if (fp == nullptr || record.offset < 0 || maxLength <= 0) return 0;
+  ForgetReads();
+  const int32_t length = record.dataSize < maxLength ? record.dataSize : maxLength;
+  return Fetch(record.offset + kSectorHeaderSize, dest, length);
+}

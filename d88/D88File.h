@@ -99,6 +99,14 @@ class D88File {
   // track in the table and at the end of the disk. At most `maxRecords`.
   RecordListing ReadRecords(int32_t track, SectorRecord* dest, int32_t maxRecords);
 
+  // Copies the data of `record`, as ReadRecords listed it, from the open
+  // file: the record.dataSize bytes after its header at record.offset, at
+  // most `maxLength` of them. Returns the bytes delivered, fewer where the
+  // file ends inside them (record.dataPresent when the file is unchanged);
+  // `dest` past them is untouched. 0 without a file. Unlike ReadSector it
+  // reaches every record, a second record with the same ID included.
+  int32_t ReadRecordData(const SectorRecord& record, uint8_t* dest, int32_t maxLength);
+
   // Entries of the current disk's track table that really are entries; see
   // tableEntries below. 0 when no disk is current.
   int32_t GetTableEntries() const { return tableEntries; }

@@ -14,9 +14,8 @@
 
 namespace {
 
-// Layout, in pixels. Every record is a cell of kCell by kRowHeight; rows
-// and cells sit on a grid of kCell by kPitch from the origin, so that the
-// pattern that divides a run into its sectors lines up with them.
+// Layout, in pixels. Every record is a cell of kCell - 1 by kRowHeight on a
+// grid of kCell by kPitch.
 constexpr int kCell = 9;
 constexpr int kPitch = 12;
 constexpr int kRowHeight = 10;
@@ -107,27 +106,53 @@ std::string Marks(const SectorRecord& rec) {
 }
 
 // One thing drawn in a row: a run of ordinary sectors, a record, or a
-// sector the track lacks.
+// sector the track lacks. `record` is the place in the track's walk (from
+// 1) of its first record, 0 for a sector the track lacks.
 struct Cell {
   Kind kind = Kind::kPresent;
   int32_t cells = 1;
+  int32_t record = 0;
   std::string title;
 };
 
-void AddCell(std::string& svg, int y, int x, const Cell& cell) {
-  const KindStyle& style = Style(cell.kind);
-  const int width = cell.cells * kCell - 1;
-  if (cell.kind == Kind::kPresent) {
-    AppendFormat(svg, "<rect class=\"present\" x=\"%d\" y=\"%d\" width=\"%d\" height=\"%d\" fill=\"url(#sectors)\">", x, y,
-           width, kRowHeight);
-  } else if (cell.kind == Kind::kMissing) {
+// The attributes that tie a cell to what it stands for: the disk, the
+// track, and for a record its place in the track's walk, so that a page can
+// open the very record (d88ls --sector DISK:TRACK:RECORD).
+void AppendPlace(std::string& svg, int32_t disk, int32_t track, int32_t record) {
+  AppendFormat(svg, " data-disk=\"%d\" data-track=\"%d\"", disk, track);
+  if (record > 0) AppendFormat(svg, " data-record=\"%d\"", record);
+}
+
+// A cell of one record (or of a sector the track lacks), its fill left to
+// the run's group with `inGroup`.
+void AppendRect(std::string& svg, Kind kind, int y, int x, bool inGroup, int32_t disk, int32_t track, int32_t record) {
+  const KindStyle& style = Style(kind);
+  if (kind == Kind::kMissing) {
     AppendFormat(svg, "<rect class=\"missing\" x=\"%d.5\" y=\"%d.5\" width=\"%d\" height=\"%d\" fill=\"#ffffff\" "
-                "stroke=\"#888888\" stroke-dasharray=\"2 1\">", x, y, width - 1, kRowHeight - 1);
+                "stroke=\"#888888\" stroke-dasharray=\"2 1\"", x, y, kCell - 2, kRowHeight - 1);
   } else {
-    AppendFormat(svg, "<rect class=\"%s\" x=\"%d\" y=\"%d\" width=\"%d\" height=\"%d\" fill=\"%s\">", style.name, x, y, width,
-           kRowHeight, style.fill);
+    AppendFormat(svg, "<rect class=\"%s\" x=\"%d\" y=\"%d\" width=\"%d\" height=\"%d\"", style.name, x, y, kCell - 1,
+                 kRowHeight);
+    if (!inGroup) AppendFormat(svg, " fill=\"%s\"", style.fill);
   }
-  svg += "<title>" + XmlText(cell.title) + "</title></rect>\n";
+  AppendPlace(svg, disk, track, record);
+}
+
+// Every record is an element of its own; a run shares one title and one
+// fill, on the group that holds its records.
+void AddCell(std::string& svg, int y, int x, int32_t disk, int32_t track, const Cell& cell) {
+  if (cell.cells == 1) {
+    AppendRect(svg, cell.kind, y, x, false, disk, track, cell.record);
+    svg += "><title>" + XmlText(cell.title) + "</title></rect>\n";
+    return;
+  }
+  AppendFormat(svg, "<g class=\"run\" fill=\"%s\"><title>", Style(cell.kind).fill);
+  svg += XmlText(cell.title) + "</title>";
+  for (int32_t i = 0; i < cell.cells; ++i) {
+    AppendRect(svg, cell.kind, y, x + i * kCell, true, disk, track, cell.record + i);
+    svg += "/>";
+  }
+  svg += "</g>\n";
 }
 
 std::string Id(int c, int h, int r, int n) {
@@ -155,6 +180,7 @@ std::vector<Cell> TrackCells(int32_t track, const SectorRecord* recs, int32_t co
     Cell cell;
     cell.kind = kind;
     cell.cells = j - i;
+    cell.record = i + 1;
     cell.title = prefix;
     if (j - i > 1) {
       char run[96];
@@ -286,7 +312,7 @@ std::string DrawDisk(D88File& d88, const std::string& title) {
           hidden += cell.cells;
           continue;
         }
-        AddCell(body, y, x, cell);
+        AddCell(body, y, x, disk, t, cell);
         x += cell.cells * kCell;
         drawn += cell.cells;
       }
@@ -326,8 +352,6 @@ std::string DrawDisk(D88File& d88, const std::string& title) {
   std::string svg;
   AppendFormat(svg, "<svg xmlns=\"http://www.w3.org/2000/svg\" width=\"%d\" height=\"%d\" viewBox=\"0 0 %d %d\" "
               "font-family=\"sans-serif\" font-size=\"10\">\n", kWidth, height, kWidth, height);
-  svg += "<defs><pattern id=\"sectors\" width=\"9\" height=\"12\" patternUnits=\"userSpaceOnUse\">"
-         "<rect width=\"8\" height=\"10\" fill=\"#55a868\"/></pattern></defs>\n";
   AppendFormat(svg, "<rect width=\"%d\" height=\"%d\" fill=\"#ffffff\"/>\n", kWidth, height);
   svg += "<text x=\"4\" y=\"18\" font-size=\"14\">" + XmlText(title) + "</text>\n";
 

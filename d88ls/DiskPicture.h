@@ -13,10 +13,13 @@
 // error, "short" for data shorter than 128 << N, "other" for an ID that
 // does not belong to the track), then the sectors the track lacks
 // ("missing": those of 1 to its highest R, and for the tracks d88adpcm
-// reads, any of 1 to 26). Runs of ordinary sectors are drawn as one shape.
-// The tracks d88adpcm reads are outlined; those that would not come out
-// whole are outlined in red and named. Each shape's <title> gives its IDs
-// and marks. `title` heads the picture. Changes the current disk and the
+// reads, any of 1 to 26). Every record is a <rect> of its own carrying
+// data-disk, data-track and data-record (its place in the track's walk,
+// from 1); a sector the track lacks carries the first two only. A run of
+// ordinary sectors is a group of its records with one <title>; any other
+// cell has its own. The tracks d88adpcm reads are outlined; those that
+// would not come out whole are outlined in red and named. Each title gives
+// IDs and marks. `title` heads the picture. Changes the current disk and the
 // sector range. The same image always gives the same bytes.
 std::string DrawDisk(D88File& d88, const std::string& title);
 

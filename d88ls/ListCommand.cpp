@@ -15,10 +15,13 @@
 
 const CommandInfo kD88ls = {
     "d88ls",
-    "Usage: d88ls [--json] [--svg FILE] IMAGE\n",
+    "Usage: d88ls [--json] [--svg FILE] IMAGE\n"
+    "       d88ls --sector DISK:TRACK:RECORD IMAGE\n",
     "Lists the disks, tracks and sector IDs of a D88 floppy-disk image, and what d88adpcm would extract.\n"
     "  --json      the listing as one JSON document\n"
     "  --svg FILE  also draw every track of every disk as SVG, its damage marked\n"
+    "  --sector DISK:TRACK:RECORD\n"
+    "              instead, that one record and its bytes (RECORD from 1, in the track's order)\n"
     "  -h, --help  this text\n"
     "  --version   the version\n"};
 
@@ -34,6 +37,27 @@ int OpenFailure(const std::string& path) {
   if (f == nullptr) return errno;
   std::fclose(f);
   return EIO;
+}
+
+// A decimal number of at most 9 digits, which any int32_t holds.
+bool ParseDecimal(const std::string& text, int32_t* value) {
+  if (text.empty() || text.size() > 9) return false;
+  int32_t v = 0;
+  for (const char ch : text) {
+    if (ch < '0' || ch > '9') return false;
+    v = v * 10 + (ch - '0');
+  }
+  *value = v;
+  return true;
+}
+
+// DISK:TRACK:RECORD, three decimal numbers.
+bool ParseSectorChoice(const std::string& text, SectorChoice* choice) {
+  const size_t first = text.find(':');
+  const size_t second = first == std::string::npos ? first : text.find(':', first + 1);
+  return second != std::string::npos && ParseDecimal(text.substr(0, first), &choice->disk) &&
+         ParseDecimal(text.substr(first + 1, second - first - 1), &choice->track) &&
+         ParseDecimal(text.substr(second + 1), &choice->record);
 }
 
 }  // namespace
@@ -63,11 +87,22 @@ ListCommandLine ParseListOptions(int argc, char** argv) {
       if (value == nullptr) return fail("--svg needs a value");
       if (*value == '\0') return fail("--svg needs a file name");
       line.options.svg = value;
+    } else if (args.option() == "--sector") {
+      const char* value = args.TakeValue();
+      if (value == nullptr) return fail("--sector needs a value");
+      if (!ParseSectorChoice(value, &line.options.choice)) {
+        return fail(std::string("not a sector DISK:TRACK:RECORD: ") + value);
+      }
+      if (line.options.choice.record == 0) return fail(std::string("records count from 1: ") + value);
+      line.options.sector = true;
     } else {
       return fail("unknown option " + args.option());
     }
   }
   if (!imageGiven) return fail("no IMAGE");
+  if (line.options.sector && (line.options.json || !line.options.svg.empty())) {
+    return fail("--sector prints one record; leave out --json and --svg");
+  }
   return line;
 }
 
@@ -79,6 +114,12 @@ int ListFile(const ListOptions& options, std::FILE* out, std::FILE* err) {
   // An image that does not look like one is still listed: the warning says
   // what is odd, the listing what is there.
   WarnAboutImage(d88, path, fileSize, err);
+  if (options.sector) {
+    const std::string problem = PrintSector(d88, options.choice, out);
+    if (problem.empty()) return kExitDone;
+    std::fprintf(err, "%s: %s: %s\n", kD88ls.name, path, problem.c_str());
+    return kExitFileError;
+  }
   if (options.json) {
 #ifdef _WIN32
     // The JSON is ASCII with line feeds, the same bytes on every platform.

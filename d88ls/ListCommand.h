@@ -6,12 +6,15 @@
 #include <string>
 
 #include "common/Command.h"
+#include "d88ls/SectorDump.h"
 
 extern const CommandInfo kD88ls;
 
 struct ListOptions {
   bool json = false;  // --json: the listing as one JSON document
   std::string svg;    // --svg FILE: also draw the disks; empty: no picture
+  bool sector = false;  // --sector DISK:TRACK:RECORD: that one record instead of the listing
+  SectorChoice choice;
   std::string image;
 };
 
@@ -25,7 +28,8 @@ ListCommandLine ParseListOptions(int argc, char** argv);
 int ListFile(const ListOptions& options, std::FILE* out, std::FILE* err);
 
 // The d88ls command: options, messages and exit code (0 listed, 1 the
-// image cannot be read or a file written, 2 a usage error).
+// image cannot be read, a file cannot be written or the image holds no
+// such record, 2 a usage error).
 int RunList(int argc, char** argv);
 
 #endif  // D88LS_LISTCOMMAND_H_

@@ -7,10 +7,11 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 bash scripts/setup.sh
 seconds="${1:-60}"
+source scripts/werror.sh
 
 build="$(pwd)/build-fuzz"  # absolute: a target may change its folder
 cmake -S . -B "$build" -G Ninja -DCMAKE_CXX_COMPILER=clang++ -DCMAKE_C_COMPILER=clang \
-  -DCMAKE_BUILD_TYPE=RelWithDebInfo -DD88_BUILD_FUZZ=ON -DD88_BUILD_TESTS=OFF -DD88_WERROR="${WERROR:-OFF}" >/dev/null
+  -DCMAKE_BUILD_TYPE=RelWithDebInfo -DD88_BUILD_FUZZ=ON -DD88_BUILD_TESTS=OFF -DD88_WERROR="$werror" >/dev/null
 cmake --build "$build"
 
 rm -rf "$build/seeds"

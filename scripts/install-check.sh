@@ -7,11 +7,12 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 root=$(pwd)
 bash scripts/setup.sh
+source scripts/werror.sh
 
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 prefix="$work/prefix"
-cmake -S . -B build-install -G Ninja -DCMAKE_BUILD_TYPE=Release -DD88_WERROR="${WERROR:-OFF}" >/dev/null
+cmake -S . -B build-install -G Ninja -DCMAKE_BUILD_TYPE=Release -DD88_WERROR="$werror" >/dev/null
 cmake --build build-install
 cmake --install build-install --prefix "$prefix" >/dev/null
 for f in bin/d88adpcm bin/d88ls bin/adpcm2wav share/man/man1/adpcm2wav.1 share/doc/d88adpcm/LICENSE include/d88/D88File.h include/d88/D88Layout.h lib/cmake/d88/d88Config.cmake \

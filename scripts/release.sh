@@ -15,8 +15,7 @@ cd "$(dirname "$0")/.."
 root=$(pwd)
 out="$root/build-release"
 tree="$out/linux"
-werror=OFF
-if [ "${WERROR:-${CI:-0}}" != 0 ] && [ "${WERROR:-${CI:-0}}" != false ]; then werror=ON; fi
+source scripts/werror.sh
 
 # dpkg-dev and file let CPack compute the package's dependencies.
 bash scripts/setup.sh cmake ninja-build g++ dpkg-dev file

@@ -12,9 +12,8 @@ if [ "${SANITIZE:-0}" = 1 ]; then
   build=build-asan
   flags+=(-DD88_SANITIZE=ON -DCMAKE_BUILD_TYPE=Debug)
 fi
-if [ "${WERROR:-${CI:-0}}" != 0 ] && [ "${WERROR:-${CI:-0}}" != false ]; then
-  flags+=(-DD88_WERROR=ON)
-fi
+source scripts/werror.sh
+flags+=(-DD88_WERROR="$werror")
 
 cmake -S . -B "$build" -G Ninja "${flags[@]}" >/dev/null
 cmake --build "$build"

@@ -25,9 +25,8 @@ command -v npm >/dev/null || bash scripts/setup.sh npm
 export NODE_PATH=/usr/share/nodejs
 
 flags=(-DD88_BUILD_TESTS=OFF -DCMAKE_BUILD_TYPE=Release)
-if [ "${WERROR:-${CI:-0}}" != 0 ] && [ "${WERROR:-${CI:-0}}" != false ]; then
-  flags+=(-DD88_WERROR=ON)
-fi
+source scripts/werror.sh
+flags+=(-DD88_WERROR="$werror")
 
 echo "-- native programs and the kit"
 cmake -S . -B "$out/native" -G Ninja "${flags[@]}" >/dev/null

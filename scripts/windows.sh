@@ -22,8 +22,7 @@ bash scripts/setup.sh cmake ninja-build g++-mingw-w64-x86-64-posix wine wine64 g
 
 build="$root/build-windows"
 toolchain="$root/cmake/mingw-w64.cmake"
-werror=OFF
-if [ "${WERROR:-${CI:-0}}" != 0 ] && [ "${WERROR:-${CI:-0}}" != false ]; then werror=ON; fi
+source scripts/werror.sh
 
 # GoogleTest for Windows, built once from Debian's source package with the
 # cross compiler; nothing is downloaded.

@@ -2,7 +2,12 @@
 // reads and renamed writes.
 #include <gtest/gtest.h>
 
+#ifndef _WIN32
+#include <sys/resource.h>
+#endif
+
 #include <cerrno>
+#include <csignal>
 #include <string>
 #include <vector>
 
@@ -91,5 +96,34 @@ TEST(WholeFiles, WrittenUnderATemporaryNameAndRenamed) {
   EXPECT_EQ(ReadWholeFile(dir.File("missing").c_str(), &back), ENOENT);
   EXPECT_EQ(WriteWholeFile(dir.File("missing/out"), bytes.data(), bytes.size()), ENOENT);
 }
+
+#ifndef _WIN32
+// Under a file-size limit of 0 the stream takes the bytes into its buffer,
+// and the write to the file, refused, happens only when it is closed: a
+// failure that shows at close alone must still fail the whole write and
+// leave the file that was there.
+TEST(WholeFiles, AWriteThatFailsOnlyAtCloseLeavesTheOldFile) {
+  testutil::TempDir dir;
+  const std::string out = dir.File("out");
+  const std::vector<uint8_t> old = {1, 2, 3}, bytes(100, 7);
+  ASSERT_EQ(WriteWholeFile(out, old.data(), old.size()), 0);
+
+  struct rlimit saved;
+  ASSERT_EQ(getrlimit(RLIMIT_FSIZE, &saved), 0);
+  struct rlimit none = saved;
+  none.rlim_cur = 0;
+  void (*handler)(int) = std::signal(SIGXFSZ, SIG_IGN);
+  ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &none), 0);
+  const int error = WriteWholeFile(out, bytes.data(), bytes.size());
+  setrlimit(RLIMIT_FSIZE, &saved);
+  std::signal(SIGXFSZ, handler);
+
+  EXPECT_EQ(error, EFBIG);
+  std::vector<uint8_t> back;
+  ASSERT_EQ(ReadWholeFile(out.c_str(), &back), 0);
+  EXPECT_EQ(back, old);
+  EXPECT_FALSE(testutil::Exists(out + kPartSuffix));
+}
+#endif
 
 }  // namespace

@@ -10,14 +10,8 @@
 
 #include "kit/ImageBuilder.h"
 #include "kit/TestUtil.h"
+#include "tests/ImageNames.h"
 #include "tool/Tool.h"
-
-using testimage::Bytes;
-using testimage::Concat;
-using testimage::Slice;
-using testimage::Disk;
-using testimage::MakeRecord;
-using testimage::SectorData;
 
 namespace {
 

@@ -10,15 +10,8 @@
 #include <cstring>
 
 #include "kit/Shapes.h"
+#include "tests/ImageNames.h"
 #include "tests/ReaderTestSupport.h"
-
-using testimage::Concat;
-using testimage::Disk;
-using testimage::MakeRecord;
-using testimage::Record;
-using testimage::SectorData;
-using testimage::Standard2HD;
-using testimage::StandardTrack;
 
 namespace {
 
@@ -377,18 +370,42 @@ TEST_F(ReaderTest, FailedSelectionClearsTheCurrentDisk) {
   }
 }
 
-TEST_F(ReaderTest, HeaderThatShrankAwayAfterOpenCannotBeSelected) {
-  const Bytes first = Standard2HD(1, "A").Build();
-  ASSERT_TRUE(OpenImage(Concat({first, Standard2HD(1, "B").Build()})));
-  ASSERT_EQ(d88.diskCount, 2);
-  ASSERT_TRUE(d88.SelectDisk(0));
-  ASSERT_TRUE(testutil::Resize(ImagePath(), first.size() + 100));
-  EXPECT_FALSE(d88.SelectDisk(1));
-  EXPECT_EQ(d88.diskSize, 0u);
-  EXPECT_EQ(d88.diskOffset, 0xFFFFFFFFu);
-  EXPECT_EQ(d88.mediaType, -1);
-  // The disk still complete is selectable as before.
-  EXPECT_TRUE(d88.SelectDisk(0));
+// SelectDisk reads its header afresh: what an earlier call read is not
+// trusted, whether the disks are larger than one read of the file or lie
+// together inside one.
+TEST_F(ReaderTest, SelectDiskReadsItsHeaderAsTheFileIsNow) {
+  Disk small = Standard2HD(0, "A");
+  small.tracks[0] = StandardTrack(0, 2);
+  const struct {
+    const char* what;
+    Disk disk;
+  } sizes[] = {{"disks of 14,832 bytes", Standard2HD(1, "A")}, {"disks of 1,232 bytes", small}};
+  for (const auto& size : sizes) {
+    SCOPED_TRACE(size.what);
+    Disk a = size.disk, b = size.disk, c = size.disk;
+    b.name = "B";
+    c.name = "C";
+    const Bytes first = a.Build();
+    ASSERT_TRUE(OpenImage(Concat({first, b.Build()})));
+    ASSERT_EQ(d88.diskCount, 2);
+
+    // Disk 1 renamed: selected again, it has its new name.
+    ASSERT_TRUE(d88.SelectDisk(1));
+    ASSERT_STREQ(d88.GetDiskName(), "B");
+    testutil::WriteFile(ImagePath(), Concat({first, c.Build()}));
+    ASSERT_TRUE(d88.SelectDisk(1));
+    EXPECT_STREQ(d88.GetDiskName(), "C");
+
+    // Disk 1's header cut away: it can no longer be selected.
+    ASSERT_TRUE(d88.SelectDisk(0));
+    ASSERT_TRUE(testutil::Resize(ImagePath(), first.size() + 100));
+    EXPECT_FALSE(d88.SelectDisk(1));
+    EXPECT_EQ(d88.diskSize, 0u);
+    EXPECT_EQ(d88.diskOffset, 0xFFFFFFFFu);
+    EXPECT_EQ(d88.mediaType, -1);
+    // The disk still complete is selectable as before.
+    EXPECT_TRUE(d88.SelectDisk(0));
+  }
 }
 
 TEST_F(ReaderTest, SectorRangeSurvivesOpenAndSelect) {

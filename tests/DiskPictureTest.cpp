@@ -4,15 +4,14 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <vector>
 
 #include "kit/ImageBuilder.h"
 #include "kit/SampleDisks.h"
 #include "kit/Shapes.h"
 #include "kit/TestUtil.h"
 #include "kit/WebImages.h"
-
-using testimage::Bytes;
-using testimage::Disk;
+#include "tests/ImageNames.h"
 
 namespace {
 
@@ -33,7 +32,8 @@ std::string Row(const std::string& svg, int t, int disk = 0) {
   if (diskAt == std::string::npos) return "";
   const size_t at = svg.find("<g class=\"track\" data-track=\"" + std::to_string(t) + "\">", diskAt);
   if (at == std::string::npos) return "";
-  return svg.substr(at, svg.find("</g>", at) - at);
+  // The row's group closes on a line of its own; a run's, inside the row, does not.
+  return svg.substr(at, svg.find("\n</g>", at) - at);
 }
 
 size_t Count(const std::string& text, const std::string& what) {
@@ -42,12 +42,20 @@ size_t Count(const std::string& text, const std::string& what) {
   return n;
 }
 
-// The shape of kind `kind` in `row` whose title holds `title`.
+// The title of the cell whose <rect> begins at `at`: its own, or that of the
+// run whose group holds it.
+std::string TitleOf(const std::string& svg, size_t at) {
+  const size_t close = svg.find('>', at);
+  if (svg[close - 1] == '/') at = svg.rfind("<g class=\"run\"", at);
+  const size_t title = svg.find("<title>", at) + 7;
+  return svg.substr(title, svg.find("</title>", title) - title);
+}
+
+// Whether `row` holds a cell of kind `kind` titled `title`.
 bool HasCell(const std::string& row, const std::string& kind, const std::string& title) {
   for (size_t at = row.find("<rect class=\"" + kind + "\""); at != std::string::npos;
        at = row.find("<rect class=\"" + kind + "\"", at + 1)) {
-    const size_t end = row.find("</rect>", at);
-    if (row.substr(at, end - at).find("<title>" + title) != std::string::npos) return true;
+    if (TitleOf(row, at) == title) return true;
   }
   return false;
 }
@@ -71,7 +79,7 @@ TEST_F(Picture, EveryKindOfDamageTheKitMakesShowsWithItsClassAndTitle) {
       {"damaged", testimage::DamagedSampleDisk().Build(), 80, "missing", "track 80: C40 H0 R13 N1 missing"},
       {"damaged", testimage::DamagedSampleDisk().Build(), 90, "short", "track 90: record 21: C45 H0 R21 N1 (128 bytes)"},
       {"damaged", testimage::DamagedSampleDisk().Build(), 100, "missing", "track 100: C50 H0 R26 N1 missing"},
-      {"damaged", testimage::DamagedSampleDisk().Build(), 82, "present", "track 82: record 4: C41 H0 R5 N1<"},
+      {"damaged", testimage::DamagedSampleDisk().Build(), 82, "present", "track 82: record 4: C41 H0 R5 N1"},
       {"shapes", testimage::ShapesImage(), 0, "fm", "track 0: record 1: C0 H0 R1 N0 (FM)"},
       {"shapes", testimage::ShapesImage(), 4, "deleted", "track 4: record 5: C2 H0 R5 N1 (deleted, deleted data mark)"},
       {"shapes", testimage::ShapesImage(), 4, "error", "track 4: record 9: C2 H0 R9 N1 (data CRC error)"},
@@ -85,6 +93,54 @@ TEST_F(Picture, EveryKindOfDamageTheKitMakesShowsWithItsClassAndTitle) {
     const std::string row = Row(Draw(c.bytes), c.track);
     EXPECT_TRUE(HasCell(row, c.kind, c.title)) << c.image << ", track " << c.track << ": " << row;
   }
+}
+
+// The value of attribute `name` in the element that begins at `at`, or ""
+// when it has none.
+std::string Attribute(const std::string& svg, size_t at, const std::string& name) {
+  const size_t end = svg.find('>', at);
+  const size_t found = svg.find(" " + name + "=\"", at);
+  if (found == std::string::npos || found > end) return "";
+  const size_t value = found + name.size() + 3;
+  return svg.substr(value, svg.find('"', value) - value);
+}
+
+// Each cell of `row` in order, as "CLASS DISK TRACK RECORD" ("-" where an
+// attribute is missing).
+std::vector<std::string> Places(const std::string& row) {
+  std::vector<std::string> places;
+  for (size_t at = row.find("<rect class=\""); at != std::string::npos; at = row.find("<rect class=\"", at + 1)) {
+    const std::string kind = Attribute(row, at, "class");
+    if (kind.compare(0, 4, "plan") == 0) continue;
+    std::string place = kind;
+    for (const char* name : {"data-disk", "data-track", "data-record"}) {
+      const std::string value = Attribute(row, at, name);
+      place += " " + (value.empty() ? std::string("-") : value);
+    }
+    places.push_back(place);
+  }
+  return places;
+}
+
+TEST_F(Picture, EveryRecordIsACellThatNamesItsDiskTrackAndPlaceInTheWalk) {
+  Disk second = testimage::Standard2HD(2, "SECOND");
+  second.tracks[3] = {testimage::MakeRecord(1, 1, 2, 1, 3, Bytes(256, 1)), testimage::MakeRecord(1, 1, 2, 1, 3, Bytes(128, 2)),
+                      testimage::MakeRecord(1, 1, 4, 1, 3, Bytes(256, 3))};
+  const std::string svg = Draw(testimage::Concat({testimage::DamagedSampleDisk().Build(), second.Build()}));
+  // A run is a group of cells, one a record.
+  std::vector<std::string> run;
+  for (int r = 1; r <= 26; ++r) run.push_back("present 1 2 " + std::to_string(r));
+  EXPECT_EQ(Places(Row(svg, 2, 1)), run);
+  EXPECT_EQ(Count(Row(svg, 2, 1), "<g class=\"run\""), 1u);
+  // Records in the walk's order, a duplicate ID and a short one among them,
+  // then the sectors the track lacks, which are no record.
+  EXPECT_EQ(Places(Row(svg, 3, 1)), (std::vector<std::string>{"present 1 3 1", "short 1 3 2", "present 1 3 3",
+                                                              "missing 1 3 -", "missing 1 3 -"}));
+  const std::vector<std::string> track80 = Places(Row(svg, 80, 0));
+  ASSERT_EQ(track80.size(), 26u);
+  EXPECT_EQ(track80[24], "present 0 80 25");
+  EXPECT_EQ(track80[25], "missing 0 80 -");
+  EXPECT_EQ(Places(Row(svg, 100, 0)), std::vector<std::string>(26, "missing 0 100 -"));
 }
 
 TEST_F(Picture, TracksWithoutRecordsAreNamedForWhatTheyAre) {

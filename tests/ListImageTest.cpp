@@ -7,28 +7,11 @@
 #include "common/ShiftJis.h"
 #include "d88ls/Listing.h"
 #include "kit/Shapes.h"
+#include "tests/ImageNames.h"
+#include "tests/ProgramRun.h"
 #include "tests/ReaderTestSupport.h"
 
-using testimage::Concat;
-using testimage::Disk;
-using testimage::MakeRecord;
-using testimage::Standard2HD;
-using testimage::StandardTrack;
-
 namespace {
-
-// What `write` puts into a stream, read back as bytes.
-template <typename Write>
-std::string Captured(const std::string& path, Write write) {
-  std::FILE* f = std::fopen(path.c_str(), "w+b");
-  if (f == nullptr) return "(cannot open " + path + ")";
-  write(f);
-  std::rewind(f);
-  std::string text;
-  for (int c; (c = std::fgetc(f)) != EOF;) text += static_cast<char>(c);
-  std::fclose(f);
-  return text;
-}
 
 class ListImageTest : public ReaderTest {
  protected:
@@ -279,6 +262,9 @@ TEST(JsonWriter, StringsAreAsciiAndValidWhateverTheBytes) {
       {"two-byte UTF-8", "\xC3\xA9", "\"\\u00E9\""},
       {"three-byte UTF-8", "\xE3\x83\x9C", "\"\\u30DC\""},
       {"four-byte UTF-8: a surrogate pair", "\xF0\x9F\x8E\xB5", "\"\\uD83C\\uDFB5\""},
+      {"U+FFFF, the last without a pair", "\xEF\xBF\xBF", "\"\\uFFFF\""},
+      {"U+10000, the first with a pair", "\xF0\x90\x80\x80", "\"\\uD800\\uDC00\""},
+      {"U+10FFFF, the last of all", "\xF4\x8F\xBF\xBF", "\"\\uDBFF\\uDFFF\""},
       {"a stray continuation byte", "a\x80" "b", "\"a\\uFFFDb\""},
       {"a sequence cut short", "a\xE3\x83", "\"a\\uFFFD\\uFFFD\""},
       {"a sequence broken off", "\xE3" "A", "\"\\uFFFDA\""},

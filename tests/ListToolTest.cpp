@@ -6,15 +6,10 @@
 #include "kit/ImageBuilder.h"
 #include "kit/Shapes.h"
 #include "kit/TestUtil.h"
+#include "tests/ImageNames.h"
 #include "tests/ProgramRun.h"
 
-using testimage::Bytes;
 using testutil::Text;
-using testimage::Concat;
-using testimage::Disk;
-using testimage::MakeRecord;
-using testimage::Standard2HD;
-using testimage::StandardTrack;
 
 namespace {
 

@@ -1,12 +1,7 @@
 // Track ID listings and the disk queries.
 #include "kit/Shapes.h"
+#include "tests/ImageNames.h"
 #include "tests/ReaderTestSupport.h"
-
-using testimage::Concat;
-using testimage::Disk;
-using testimage::MakeRecord;
-using testimage::Record;
-using testimage::Standard2HD;
 
 namespace {
 
@@ -251,6 +246,41 @@ TEST_F(ReaderTest, RecordListingsEndWhereTheTrackCanNoLongerLie) {
   ASSERT_EQ(d88.ReadRecords(0, records, 8).records, 2);
   EXPECT_EQ(records[1].dataSize, 256);
   EXPECT_EQ(records[1].dataPresent, 10);
+}
+
+TEST_F(ReaderTest, RecordDataIsEachListedRecordsOwnEvenWhereIdsRepeat) {
+  // R2 twice, with other bytes; the second sector search never reaches.
+  Disk d;
+  d.tracks[0] = {Id(0, 0, 1, 1, 3), MakeRecord(0, 0, 2, 1, 3, Bytes(256, 0xA1)), MakeRecord(0, 0, 2, 1, 3, Bytes(300, 0xB2))};
+  const Bytes whole = d.Build();
+  OpenDisk(whole);
+  SectorRecord records[4];
+  ASSERT_EQ(d88.ReadRecords(0, records, 4).records, 3);
+  const struct {
+    const char* what;
+    int record;
+    int32_t room;
+    int32_t delivered;
+    uint8_t value;
+  } cases[] = {
+      {"the first R2", 1, 512, 256, 0xA1},       {"the second R2, longer", 2, 512, 300, 0xB2},
+      {"room for less", 2, 10, 10, 0xB2},         {"no room", 0, 0, 0, 0},
+      {"a negative room", 0, -1, 0, 0},
+  };
+  for (const auto& c : cases) {
+    Bytes dest = Guarded(600);
+    EXPECT_EQ(d88.ReadRecordData(records[c.record], dest.data(), c.room), c.delivered) << c.what;
+    EXPECT_EQ(Slice(dest, 0, static_cast<size_t>(c.delivered)), Bytes(static_cast<size_t>(c.delivered), c.value)) << c.what;
+    EXPECT_TRUE(GuardIntact(dest, static_cast<size_t>(c.delivered))) << c.what;
+  }
+  // The file cut 20 bytes into the last record's data: those 20 arrive.
+  OpenDisk(Slice(whole, 0, whole.size() - 280));
+  ASSERT_EQ(d88.ReadRecords(0, records, 4).records, 3);
+  Bytes dest = Guarded(600);
+  EXPECT_EQ(d88.ReadRecordData(records[2], dest.data(), 600), 20);
+  EXPECT_TRUE(GuardIntact(dest, 20));
+  ASSERT_TRUE(d88.Open(nullptr));
+  EXPECT_EQ(d88.ReadRecordData(records[0], dest.data(), 600), 0);
 }
 
 TEST_F(ReaderTest, RecordListingEndsAfterTheWalkBound) {

@@ -63,4 +63,13 @@ class CapturedStream {
   std::FILE* file_;
 };
 
+// What `write` prints into a stream (a file at `path`), as text.
+template <typename Write>
+std::string Captured(const std::string& path, Write write) {
+  CapturedStream stream(path);
+  if (stream.get() == nullptr) return "(cannot open " + path + ")";
+  write(stream.get());
+  return stream.Text();
+}
+
 #endif  // TESTS_PROGRAMRUN_H_

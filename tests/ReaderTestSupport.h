@@ -11,9 +11,7 @@
 #include "d88/D88File.h"
 #include "kit/ImageBuilder.h"
 #include "kit/TestUtil.h"
-
-using testimage::Bytes;
-using testimage::Slice;
+#include "tests/ImageNames.h"
 
 class ReaderTest : public ::testing::Test {
  protected:

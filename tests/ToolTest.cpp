@@ -4,15 +4,9 @@
 #include "kit/ImageBuilder.h"
 #include "kit/Shapes.h"
 #include "kit/TestUtil.h"
+#include "tests/ImageNames.h"
 #include "tests/ProgramRun.h"
 #include "tool/Tool.h"
-
-using testimage::Bytes;
-using testimage::Concat;
-using testimage::Disk;
-using testimage::MakeRecord;
-using testimage::SectorData;
-using testimage::Standard2HD;
 
 namespace {
 
@@ -26,7 +20,6 @@ const std::string kProgress = Text("cutting ... ADPCM\n");
 const std::string kOpenFailed = Text(
     "\x83\x74\x83\x40\x83\x43\x83\x8B\x82\xF0\x83\x49\x81\x5B\x83\x76\x83\x93\x82\xC5\x82\xAB"
     "\x82\xDC\x82\xB9\x82\xF1\x2E\x0A");
-
 
 class ToolRun : public ProgramRun {
  protected:

@@ -1,7 +1,8 @@
 #!/usr/bin/env python3
 """The pictures of d88ls --svg, read by an XML parser that shares nothing
 with this project: every image of the kit gives a well-formed document
-(Shift_JIS names included, as character references) whose cells carry a known class and a title.
+(Shift_JIS names included, as character references) whose cells carry a known class and a title,
+their own or their run's.
 
 svg_check.py MAKE_IMAGES D88LS
 """
@@ -41,15 +42,20 @@ def main():
             except (ElementTree.ParseError, UnicodeDecodeError) as error:
                 failures.append(f"{name}: {error}")
                 continue
-            for rect in root.iter(SVG + "rect"):
-                kind = rect.get("class")
-                if kind is None or kind.startswith("plan"):
-                    continue
-                if kind not in KINDS:
-                    failures.append(f"{name}: unknown class {kind}")
-                if rect.find(SVG + "title") is None or not rect.find(SVG + "title").text:
-                    failures.append(f"{name}: a {kind} cell without a title")
-                seen.setdefault(name, set()).add(kind)
+            for holder in root.iter():
+                for rect in holder.findall(SVG + "rect"):
+                    kind = rect.get("class")
+                    if kind is None or kind.startswith("plan"):
+                        continue
+                    if kind not in KINDS:
+                        failures.append(f"{name}: unknown class {kind}")
+                    # A cell's title is its own, or its run's.
+                    title = rect.find(SVG + "title")
+                    if title is None and holder.get("class") == "run":
+                        title = holder.find(SVG + "title")
+                    if title is None or not title.text:
+                        failures.append(f"{name}: a {kind} cell without a title")
+                    seen.setdefault(name, set()).add(kind)
             if name == "sjis-name.d88":
                 heading = [t.text for t in root.iter(SVG + "text") if t.text and t.text.startswith("disk 0:")]
                 if heading != ['disk 0: "\u97f3\u58f0\u30b5\u30f3\u30d7\u30eb", media type 0x20 (2HD)']:
