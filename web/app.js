@@ -15,6 +15,7 @@
   const shiftJis = new TextDecoder('shift_jis');
   const utf8 = new TextDecoder('utf-8');
   const kHeaderSize = 688;  // a D88 disk header; anything shorter holds no disk
+  const kLargePicture = 2 << 20;  // bytes of SVG: a few disks' worth
 
   let worker = null;
   let loaded = false;  // the worker has the programs ready
@@ -132,9 +133,9 @@
     // The whole line is the link: a finger's target, and words that say
     // where it goes.
     const line = element('li');
-    const link = element('a', { href: '#' + anchor }, heading.firstChild.textContent.trim());
+    const link = element('a', { href: '#' + anchor });
     const about = element('span', { class: 'about' }, ': working…');
-    link.append(about);
+    link.append(element('span', { class: 'name' }, heading.firstChild.textContent.trim()), about);
     line.append(link);
     const parent = after ? sections.get(after) : null;
     if (parent) {
@@ -150,7 +151,7 @@
     }
     document.querySelector('[data-output=index]').hidden = false;
     const image = { id, name, size, section, heading, error, working, line, about, downloads: [], zipFiles: [],
-      disks: null, summary: null, sounds: 0, verdict: null };
+      disks: null, summary: null, sounds: 0, verdict: null, chain: Promise.resolve() };
     sections.set(id, image);
     ++active;
     setState();
@@ -207,7 +208,7 @@
         'Disk 0, the one d88adpcm reads: ' + summary[1]));
     }
     const pre = scrollBox('pre', { 'data-output': 'listing' }, 'The listing');
-    pre.textContent = listing;
+    fillListing(image, pre, listing);
     box.append(pre);
     showError(image, decodeMessages(result.stderr, message.name));
     // d88ls's own words first: the page says it only when d88ls said nothing.
@@ -220,9 +221,11 @@
     const svg = result.files[svgName];
     if (svg) image.diskSvg = { name: svgName, bytes: svg };
     image.listingText = { name: svgName.replace(/\.svg$/, '.txt'), bytes: result.stdout };
+    // A large picture takes seconds to build: the listing is painted first.
     if (message.verdict === 'disk') {
-      showDisk(image);
-    } else if (message.verdict === 'doubtful') {
+      return image.diskSvg && image.diskSvg.bytes.length > kLargePicture ? afterPaint().then(() => showDisk(image)) : showDisk(image);
+    }
+    if (message.verdict === 'doubtful') {
       // d88ls lists what it reads all the same; a picture and sounds of
       // bytes that are no disk would only mislead, so they wait for the
       // person to ask.
@@ -247,29 +250,230 @@
     }
   }
 
+  // The listing's text as it is, each line of a track that holds records a
+  // target that opens its first record in the sector view.
+  function fillListing(image, pre, listing) {
+    const lines = listing.split('\n');
+    let disk = null;
+    let plain = '';
+    for (let i = 0; i < lines.length; ++i) {
+      const line = lines[i] + (i < lines.length - 1 ? '\n' : '');
+      const heading = /^disk (\d+): "/.exec(line);
+      if (heading) disk = heading[1];
+      const track = disk !== null ? /^  track (\d+): (\d+) records?/.exec(line) : null;
+      if (!track || track[2] === '0') {
+        plain += line;
+        continue;
+      }
+      if (plain) pre.append(plain);
+      plain = '';
+      pre.append(element('span', { class: 'track-line', 'data-disk': disk, 'data-track': track[1] }, line));
+    }
+    if (plain) pre.append(plain);
+    pre.addEventListener('click', (event) => {
+      const line = event.target.closest('.track-line');
+      if (!line || !image.grid) return;
+      const cell = image.grid.svg.querySelector(`[data-disk="${line.dataset.disk}"][data-track="${line.dataset.track}"][data-record]`);
+      if (!cell) return;
+      setTabStop(image.grid, cell);
+      openRecord(image, cell, true);
+    });
+  }
+
   function showDisk(image) {
     if (!image.diskSvg) return;
     const picture = part(image, 'diskPart', 'The disk');
     picture.append(element('p', { class: 'hint' },
       'Each row is a track, each cell a sector in the order the image stores them; point at one to see its ID ' +
-      'and marks. The tracks d88adpcm reads are outlined.'));
+      'and marks, and click or tap it (or a track\'s line in the listing) to see its bytes. By keyboard: Tab to ' +
+      'the picture, arrow keys to move, Enter to open. The tracks d88adpcm reads are outlined.'));
     const holder = scrollBox('div', { class: 'picture disk', 'data-output': 'disk' }, 'The disk\'s picture');
-    // The picture is UTF-8 XML: d88ls writes disk names decoded.
-    const parsed = new DOMParser().parseFromString(utf8.decode(image.diskSvg.bytes), 'image/svg+xml');
-    if (!parsed.querySelector('parsererror')) {
-      const svg = document.importNode(parsed.documentElement, true);
-      svg.setAttribute('role', 'img');
-      svg.setAttribute('aria-label', 'The disk\'s picture: every track as a row of its sectors. The listing says the ' +
-        'same in words.');
-      holder.append(svg);
+    // The picture is UTF-8: d88ls writes disk names decoded. It goes in
+    // through the HTML parser, which builds a large SVG two or three times
+    // as fast as an XML parse and an import: the text is d88ls's own, every
+    // name and title in it escaped, and the page's policy runs no script
+    // and loads nothing it might name.
+    holder.innerHTML = utf8.decode(image.diskSvg.bytes);
+    const svg = holder.querySelector(':scope > svg');
+    const grid = svg ? makeGrid(image, svg) : null;
+    if (grid) {
+      // The sectors take the keyboard; the box needs no tab stop of its own.
+      holder.removeAttribute('tabindex');
+      holder.removeAttribute('role');
+      holder.removeAttribute('aria-label');
     }
     picture.append(holder);
+    if (grid) picture.append(sectorView(image));
     // Scrolled to the first damage, which is what a person looks for.
     requestAnimationFrame(() => {
       const first = holder.querySelector('rect.incomplete, rect.error, rect.short, rect.other, rect.missing, ' +
         'rect.deleted, rect.fm');
       if (first) holder.scrollTop = Math.max(0, first.getBBox().y - 60);
     });
+  }
+
+  // ---- the disk picture as a grid of sectors ------------------------------
+
+  // d88ls draws each track as a group (g.track) of its cells, a run of
+  // ordinary records as a group (g.run) sharing one title, and every record
+  // as an element with data-disk, data-track and data-record. For the
+  // keyboard and a screen reader the picture becomes a grid: a row per track
+  // that holds records, a cell per record, one tab stop for them all (the
+  // last one visited), arrow keys between them; the rest is drawing, hidden
+  // from screen readers, which have the listing's words for it.
+  function makeGrid(image, svg) {
+    const cells = svg.querySelectorAll('[data-record]');
+    if (cells.length === 0) return null;
+    svg.setAttribute('role', 'grid');
+    svg.setAttribute('aria-label', 'The disk\'s sectors, a row per track: arrow keys move, Enter shows a sector\'s bytes');
+    for (const child of svg.children) {
+      if (child.matches('g.disk')) continue;
+      child.setAttribute('aria-hidden', 'true');
+    }
+    for (const disk of svg.querySelectorAll('g.disk')) {
+      const heading = disk.querySelector(':scope > text');
+      disk.setAttribute('role', 'rowgroup');
+      if (heading) disk.setAttribute('aria-label', heading.textContent);
+      for (const child of disk.children) {
+        if (!child.matches('g.track') || !child.querySelector('[data-record]')) {
+          child.setAttribute('aria-hidden', 'true');
+          continue;
+        }
+        child.setAttribute('role', 'row');
+        child.setAttribute('aria-label', Array.from(child.querySelectorAll(':scope > text'), (t) => t.textContent).join('; '));
+        for (const part of child.children) {
+          if (part.matches('g.run')) part.setAttribute('role', 'none');
+          else if (!part.hasAttribute('data-record')) part.setAttribute('aria-hidden', 'true');
+        }
+      }
+    }
+    for (const text of svg.querySelectorAll('g.track > text')) text.setAttribute('aria-hidden', 'true');
+    for (const cell of cells) {
+      cell.setAttribute('role', 'gridcell');
+      cell.setAttribute('tabindex', '-1');
+    }
+    const grid = { svg, cells, current: null };
+    image.grid = grid;
+    // The first tab stop: the first damaged record, where the picture is
+    // scrolled to, or else the first record.
+    setTabStop(grid, svg.querySelector('[data-record].error, [data-record].short, [data-record].other, ' +
+      '[data-record].deleted, [data-record].fm') || cells[0]);
+    svg.addEventListener('click', (event) => {
+      const cell = event.target.closest('[data-record]');
+      if (!cell) return;
+      setTabStop(grid, cell);
+      cell.focus({ preventScroll: true });
+      openRecord(image, cell, true);
+    });
+    svg.addEventListener('keydown', (event) => {
+      const cell = event.target.closest('[data-record]');
+      if (!cell) return;
+      if (event.key === 'Enter' || event.key === ' ') {
+        event.preventDefault();
+        openRecord(image, cell, false);
+        return;
+      }
+      const next = neighbour(grid, cell, event.key, event.ctrlKey);
+      if (!next) return;
+      event.preventDefault();
+      setTabStop(grid, next);
+      next.focus();
+    });
+    return grid;
+  }
+
+  // A cell's name: its own title, or for a record of a run the run's title
+  // made the record's (the run's IDs count up from its first R).
+  function cellLabel(cell) {
+    const own = cell.querySelector(':scope > title');
+    if (own) return own.textContent;
+    const group = cell.parentNode.querySelector(':scope > title');
+    const title = group ? group.textContent : '';
+    const run = /^(track \d+): C(\d+) H(\d+) R(\d+)-\d+ N(\d+)/.exec(title);
+    const first = cell.parentNode.querySelector('[data-record]');
+    if (!run || !first) return title;
+    const r = Number(run[4]) + Number(cell.dataset.record) - Number(first.dataset.record);
+    return `${run[1]}: record ${cell.dataset.record}: C${run[2]} H${run[3]} R${r} N${run[5]}`;
+  }
+
+  function setTabStop(grid, cell) {
+    if (grid.current === cell) return;
+    if (grid.current) grid.current.setAttribute('tabindex', '-1');
+    grid.current = cell;
+    cell.setAttribute('tabindex', '0');
+    if (!cell.hasAttribute('aria-label')) cell.setAttribute('aria-label', cellLabel(cell));
+  }
+
+  function rowCells(row) {
+    return Array.from(row.querySelectorAll('[data-record]'));
+  }
+
+  // The cell an arrow key (or Home, End, Page Up, Page Down) leads to from
+  // `cell`: along its track, or to the nearest place in the track above or
+  // below.
+  function neighbour(grid, cell, key, ctrl) {
+    const row = cell.closest('[role=row]');
+    const here = rowCells(row);
+    const at = here.indexOf(cell);
+    if (key === 'ArrowLeft') return here[at - 1] || null;
+    if (key === 'ArrowRight') return here[at + 1] || null;
+    if (key === 'Home') return ctrl ? grid.cells[0] : here[0];
+    if (key === 'End') return ctrl ? grid.cells[grid.cells.length - 1] : here[here.length - 1];
+    const steps = { ArrowUp: -1, ArrowDown: 1, PageUp: -10, PageDown: 10 }[key];
+    if (!steps) return null;
+    const rows = Array.from(grid.svg.querySelectorAll('[role=row]'));
+    const to = rows[Math.max(0, Math.min(rows.length - 1, rows.indexOf(row) + steps))];
+    if (!to || to === row) return null;
+    const there = rowCells(to);
+    return there[Math.min(at, there.length - 1)];
+  }
+
+  // The sector view: the record's ID, marks and size, then its bytes, as
+  // d88ls --sector prints them, with buttons to step through the records.
+  function sectorView(image) {
+    const box = element('div', { class: 'sector' });
+    box.append(element('h4', {}, 'A sector\'s bytes'));
+    const caption = element('p', { class: 'sector-caption', 'aria-live': 'polite' },
+      'Click or tap a sector in the picture (or a track in the listing) to see its bytes here.');
+    const buttons = element('div', { class: 'sector-buttons' });
+    const back = element('button', { type: 'button', disabled: '' }, '← Previous record');
+    const on = element('button', { type: 'button', disabled: '' }, 'Next record →');
+    buttons.append(back, on);
+    const output = scrollBox('pre', { 'data-output': 'sector' }, 'The sector\'s bytes');
+    output.hidden = true;
+    box.append(caption, buttons, output);
+    const step = (by) => {
+      const grid = image.grid;
+      const cells = grid.cells;
+      const shown = image.sectorShown;
+      let at = Array.prototype.indexOf.call(cells, shown);
+      const next = cells[at + by];
+      if (!next) return;
+      setTabStop(grid, next);
+      openRecord(image, next, false);
+    };
+    back.addEventListener('click', () => step(-1));
+    on.addEventListener('click', () => step(1));
+    image.sectorPart = { box, caption, output, back, on };
+    return box;
+  }
+
+  // Asks the worker for d88ls --sector on the record `cell` stands for.
+  function openRecord(image, cell, pointer) {
+    const view = image.sectorPart;
+    if (!view) return;
+    if (image.sectorShown) image.sectorShown.classList.remove('shown');
+    image.sectorShown = cell;
+    cell.classList.add('shown');
+    const { disk, track, record } = cell.dataset;
+    view.caption.textContent = `Reading disk ${disk}, track ${track}, record ${record}…`;
+    const cells = image.grid.cells;
+    view.back.disabled = cell === cells[0];
+    view.on.disabled = cell === cells[cells.length - 1];
+    image.sectorRequest = nextRequest++;
+    worker.postMessage({ type: 'sector', id: image.id, request: image.sectorRequest, disk: Number(disk),
+      track: Number(track), record: Number(record) });
+    if (pointer) view.box.scrollIntoView({ block: 'nearest' });
   }
 
   function showExtraction(image, result) {
@@ -418,43 +622,56 @@
       return;
     }
     const image = sections.get(message.id);
-    if (message.type === 'failed') {
-      if (image) showError(image, 'The programs failed: ' + message.message);
-      else announce('The programs could not be loaded: ' + message.message);
+    if (message.type === 'failed' && !image) {
+      announce('The programs could not be loaded: ' + message.message);
       return;
     }
     if (!image) return;
-    if (message.type === 'done') {
-      finish(image);
-      return;
-    }
-    if (message.type === 'archive') {
-      showArchive(image, message);
-      return;
-    }
     if (message.type === 'sector') {
       showSector(image, message);
       return;
     }
+    // An image's messages are shown in order, each after the one before is
+    // on the page: a large disk's picture takes seconds to build, and waits
+    // until its listing has been painted.
+    image.chain = image.chain.then(() => showMessage(image, message));
+  }
+
+  function showMessage(image, message) {
+    if (message.type === 'failed') return showError(image, 'The programs failed: ' + message.message);
+    if (message.type === 'done') return finish(image);
+    if (message.type === 'archive') return showArchive(image, message);
     const result = message.result;
-    if (message.step === 'listing') {
-      showListing(image, message);
-    } else {
-      if (message.step === 'extraction') showExtraction(image, result);
-      else if (message.step === 'sounds') showSounds(image, result);
-      showError(image, decodeMessages(result.stderr, message.name));
-    }
     if (result.code !== 0 && result.stderr.length === 0) showError(image, message.argv[0] + ' failed (exit code ' + result.code + ')');
+    if (message.step === 'listing') return showListing(image, message);
+    if (message.step === 'extraction') showExtraction(image, result);
+    else if (message.step === 'sounds') showSounds(image, result);
+    showError(image, decodeMessages(result.stderr, message.name));
+  }
+
+  // Resolves once what is on the page has been painted (or at once in a
+  // hidden tab, which paints nothing).
+  function afterPaint() {
+    return new Promise((resolve) => {
+      if (document.hidden) setTimeout(resolve, 0);
+      else requestAnimationFrame(() => setTimeout(resolve, 0));
+    });
   }
 
   // ---- sectors ------------------------------------------------------------
 
   function showSector(image, message) {
-    if (message.request !== image.sectorRequest) return;  // a later one is on its way
-    const box = image.sectorPart;
-    if (!box) return;
-    box.output.textContent = shiftJis.decode(message.result.stdout);
-    box.problem.textContent = decodeMessages(message.result.stderr, message.name);
+    // Only the last record asked for: a person stepping quickly through
+    // them sees where they stopped.
+    if (message.request !== image.sectorRequest) return;
+    const view = image.sectorPart;
+    const { disk, track, record } = image.sectorShown.dataset;
+    const text = shiftJis.decode(message.result.stdout);
+    const problem = decodeMessages(message.result.stderr, message.name).trim();
+    view.output.textContent = text;
+    view.output.hidden = text === '';
+    view.caption.textContent = `Disk ${disk}, track ${track}, record ${record}: ` +
+      (problem || text.slice(0, text.indexOf('\n')));
   }
 
   // ---- files in ---------------------------------------------------------

@@ -183,18 +183,19 @@ function d88WorkerBody(config) {
     post({ type: 'sector', id: message.id, request: message.request, argv, name: image.name, result });
   }
 
-  let queue = compiled.then((module) => {
+  const ready = compiled.then((module) => {
     wasm = module;
     post({ type: 'loaded' });
   }, (error) => {
     post({ type: 'failed', id: null, message: String(error && error.message || error) });
     throw error;
   });
+  let queue = ready;
 
   self.onmessage = (event) => {
     const message = event.data;
     if (message.type === 'sector') {
-      queue.then(() => sector(message)).catch((error) => {
+      ready.then(() => sector(message)).catch((error) => {
         post({ type: 'failed', id: message.id, message: String(error && error.message || error) });
       });
       return;

@@ -507,6 +507,67 @@ test('an image of 64 disks, about 70 MB, is listed without error', async () => {
   await view.page.close();
 });
 
+// What d88ls --sector prints for the record at DISK:TRACK:RECORD of `name`.
+function nativeSector(name, place) {
+  return runNative(['d88ls', '--sector', place, name], { [name]: image(name) });
+}
+
+async function sectorShown(view, name, want) {
+  const selector = `${sectionSelector(name)} [data-output=sector]`;
+  await view.page.waitForFunction((selector, want) => {
+    const e = document.querySelector(selector);
+    return e && e.textContent === want;
+  }, { timeout: 20000 }, selector, await shiftJis(view, want.stdout)).catch(async () => {
+    assert.fail(`${name}: the sector shown is ${JSON.stringify(await view.page.$eval(selector, (e) => e.textContent.slice(0, 200)))}`);
+  });
+}
+
+test('a sector\'s bytes: by click, by keyboard and from the listing, as d88ls --sector prints them; the picture one tab stop', async () => {
+  const view = await openPage();
+  await giveFiles(view, ['damaged.d88']);
+  const picture = `${sectionSelector('damaged.d88')} [data-output=disk]`;
+  const cells = await view.page.$$eval(`${picture} rect`, (all) => {
+    const records = all.filter((c) => c.hasAttribute('data-record'));
+    return {
+      records: records.length,
+      placed: records.every((c) => /^\d+$/.test(c.dataset.disk) && /^\d+$/.test(c.dataset.track) && /^[1-9]\d*$/.test(c.dataset.record)),
+      focusable: records.every((c) => c.hasAttribute('tabindex') && c.tabIndex >= -1),
+      stops: records.filter((c) => c.tabIndex === 0).length,
+      missing: all.filter((c) => c.classList.contains('missing') && c.hasAttribute('data-record')).length,
+    };
+  });
+  assert.ok(cells.records > 3000, `${cells.records} records drawn`);
+  assert.deepStrictEqual([cells.placed, cells.focusable, cells.stops, cells.missing], [true, true, 1, 0]);
+  // A click (a tap is the same event) on track 90's short record 21.
+  await view.page.click(`${picture} [data-track="90"][data-record="21"]`);
+  await sectorShown(view, 'damaged.d88', nativeSector('damaged.d88', '0:90:21'));
+  const first = await view.page.$eval(`${sectionSelector('damaged.d88')} [data-output=sector]`, (e) => e.textContent.split('\n')[0]);
+  assert.match(first, /^C45 H0 R21 N1 \(128 bytes\)/);
+  // The keyboard: from there one to the right, Enter; one down (track 91), Space.
+  await view.page.keyboard.press('ArrowRight');
+  await view.page.keyboard.press('Enter');
+  await sectorShown(view, 'damaged.d88', nativeSector('damaged.d88', '0:90:22'));
+  await view.page.keyboard.press('ArrowDown');
+  await view.page.keyboard.press(' ');
+  await sectorShown(view, 'damaged.d88', nativeSector('damaged.d88', '0:91:22'));
+  // The view's own buttons step to the next record and back.
+  await view.page.click(`${sectionSelector('damaged.d88')} .sector-buttons button:last-child`);
+  await sectorShown(view, 'damaged.d88', nativeSector('damaged.d88', '0:91:23'));
+  // Tab leaves the picture at once: it is one stop, not thousands.
+  await view.page.$eval(`${picture} [tabindex="0"]`, (cell) => cell.focus());
+  await view.page.keyboard.press('Tab');
+  assert.strictEqual(await view.page.evaluate((p) => document.querySelector(p).contains(document.activeElement), picture), false);
+  // A track's line in the listing opens its first record.
+  await view.page.evaluate((name) => {
+    const pre = document.querySelector(`section[data-image="${name}"] [data-output=listing]`);
+    Array.from(pre.querySelectorAll('*')).find((e) => e.textContent.startsWith('  track 82:')).click();
+  }, 'damaged.d88');
+  await sectorShown(view, 'damaged.d88', nativeSector('damaged.d88', '0:82:1'));
+  assert.deepStrictEqual(view.requests, [], 'no request after load');
+  assert.deepStrictEqual(view.errors, []);
+  await view.page.close();
+});
+
 test('a file that goes on past the 64th disk, the most a reader takes: the page says so, in d88ls\'s words', async () => {
   const view = await openPage();
   await giveFiles(view, ['past-64-disks.d88']);
@@ -538,6 +599,7 @@ const kStates = [
   { name: 'two-disks', files: ['two-disks.d88'] },
   { name: 'random-bytes', files: ['random-bytes.bin'] },
   { name: 'zip', files: ['two images.zip'], dark: true },
+  { name: 'sector', files: ['damaged.d88'], sector: '90:21', dark: true },
 ];
 
 // What the accessibility engine finds serious or critical, in words.
@@ -577,7 +639,13 @@ for (const [form, viewport] of [['desktop', kDesktop], ['phone', kPhone]]) {
         await view.page.emulateMediaFeatures([{ name: 'prefers-color-scheme', value: scheme }]);
         if (state.files.length) await giveFiles(view, state.files);
         const what = `${state.name}, ${form}, ${scheme}`;
-        await view.page.evaluate(() => window.scrollTo(0, 0));
+        if (state.sector) {
+          const [track, record] = state.sector.split(':');
+          await view.page.click(`[data-output=disk] [data-track="${track}"][data-record="${record}"]`);
+          await sectorShown(view, state.files[0], nativeSector(state.files[0], '0:' + state.sector));
+        } else {
+          await view.page.evaluate(() => window.scrollTo(0, 0));
+        }
         await screenshot(view, `${state.name}-${form}${scheme === 'dark' ? '-dark' : ''}`);
         assert.deepStrictEqual(await accessibilityFindings(view), [], what);
         assert.deepStrictEqual(await layoutFaults(view), [], what);
