@@ -546,7 +546,7 @@
   // The index line's words for a finished image.
   function aboutImage(image) {
     const words = [];
-    if (image.disks === null) return image.error.textContent ? 'could not be read' : '';
+    if (image.disks === null) return image.error.textContent.split(/[:\n]/)[0];
     words.push(image.disks === 0 ? 'no disk' : plural(image.disks, 'disk'));
     if (image.verdict === 'doubtful') words.push('does not look like a D88 disk image');
     if (image.summary) words.push(image.summary);

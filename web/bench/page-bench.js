@@ -101,9 +101,10 @@ async function timeGiven(page, file, selector) {
   fs.rmSync(profile, { recursive: true, force: true });
 
   const m = (k) => median(results[k]).toFixed(0);
-  const module = gzipped([path.join(site, 'd88worker.js'), path.join(site, 'd88web.wasm')]);
+  const module = gzipped([path.join(site, 'd88web.wasm'), path.join(dirs.module, 'd88web.js')]);
+  const worker = gzipped([path.join(site, 'd88worker.js'), path.join(site, 'd88web.wasm')]);
   const single = gzipped([path.join(site, '..', 'offline', 'd88worker.js')]);
-  const page = gzipped(['index.html', 'app.js', 'zip.js', 'style.css'].map((f) => path.join(site, f)));
+  const page = gzipped(['index.html', 'app.js', 'zip.js', 'style.css', 'icon.svg'].map((f) => path.join(site, f)));
   console.log(`date: ${new Date().toISOString()}`);
   console.log(`machine: ${os.cpus().length} x ${os.cpus()[0].model}, ${(os.totalmem() / 2 ** 30).toFixed(0)} GiB, ` +
     `${os.type()} ${os.release()}, Chromium (headless), node ${process.version}`);
@@ -113,7 +114,8 @@ async function timeGiven(page, file, selector) {
     `median ${m('siteListed')} ms hosted, ${m('offlineListed')} ms offline, of ${results.siteListed.length} each ` +
     `(native, all three runs: ${m('nativeMany')} ms); to everything shown, its picture of 256,256 sectors ` +
     `included: ${m('siteManyDone')} ms hosted, ${m('offlineManyDone')} ms offline`);
-  console.log(`module and glue, gzipped: ${(module / 1024).toFixed(1)} KiB (d88web.wasm + d88worker.js, the glue with ` +
-    `the runner, zip reader and worker); ` +
+  console.log(`module and glue, gzipped: ${(module / 1024).toFixed(1)} KiB (${module} bytes: d88web.wasm + d88web.js); ` +
+    `with the runner, zip reader and worker (d88worker.js + d88web.wasm, what the site loads for them): ` +
+    `${(worker / 1024).toFixed(1)} KiB; ` +
     `offline single file: ${(single / 1024).toFixed(1)} KiB; the page's own files: ${(page / 1024).toFixed(1)} KiB`);
 })();
