@@ -129,6 +129,16 @@
       start = u64(bytes, at + 48);
       if (count === null || size === null || start === null) return directoryError('it is damaged: its directory is out of place');
     }
+    // An archive with bytes in front of it (a self-extracting one, or a zip
+    // glued to another file) keeps the offsets it had alone: the directory
+    // ends where its end record begins, so the difference is the bytes in
+    // front, to be added to every offset.
+    let front = 0;
+    if (!(inside(bytes, start, 4) && u32(bytes, start) === kCentralHeader) && end - size - start > 0 &&
+        inside(bytes, end - size, 4) && u32(bytes, end - size) === kCentralHeader) {
+      front = end - size - start;
+      start += front;
+    }
     if (!inside(bytes, start, size)) return directoryError('it is cut short or damaged: its directory lies past the end of the file');
 
     const members = [];
@@ -187,7 +197,8 @@
       else if (flags & kFlagEncrypted) problem = 'it is encrypted';
       else if (method !== kStored && method !== kDeflated) problem = 'it is compressed by a method the page cannot undo (method ' + method + ')';
       else if (size > kMaxMemberSize) problem = 'it is too large for the page (' + size.toLocaleString('en') + ' bytes)';
-      members.push({ name, folder, method, encrypted: (flags & kFlagEncrypted) !== 0, size, compressedSize, crc, offset, problem });
+      members.push({ name, folder, method, encrypted: (flags & kFlagEncrypted) !== 0, size, compressedSize, crc,
+        offset: offset + front, problem });
       at += total;
     }
     return { members, problem: null };
