@@ -15,7 +15,6 @@
   const shiftJis = new TextDecoder('shift_jis');
   const utf8 = new TextDecoder('utf-8');
   const kHeaderSize = 688;  // a D88 disk header; anything shorter holds no disk
-  const kLargePicture = 2 << 20;  // bytes of SVG: a few disks' worth
 
   let worker = null;
   let loaded = false;  // the worker has the programs ready
@@ -67,15 +66,23 @@
     followed = { image, y: window.scrollY };
   }
 
+  // Called as the followed section grows: once a frame at most, when the
+  // page lays itself out anyway, rather than forcing a layout each time.
+  let growing = false;
   function grew() {
-    if (!followed) return;
-    if (Math.abs(window.scrollY - followed.y) > 2) {
-      followed = null;
-      return;
-    }
-    followed.image.section.scrollIntoView({ block: 'start' });
-    followed.y = window.scrollY;
-    if (active === 0) followed = null;
+    if (!followed || growing) return;
+    growing = true;
+    requestAnimationFrame(() => {
+      growing = false;
+      if (!followed) return;
+      if (Math.abs(window.scrollY - followed.y) > 2) {
+        followed = null;
+        return;
+      }
+      followed.image.section.scrollIntoView({ block: 'start' });
+      followed.y = window.scrollY;
+      if (active === 0) followed = null;
+    });
   }
 
   // ---- building blocks --------------------------------------------------
@@ -151,7 +158,7 @@
     }
     document.querySelector('[data-output=index]').hidden = false;
     const image = { id, name, size, section, heading, error, working, line, about, downloads: [], zipFiles: [],
-      disks: null, summary: null, sounds: 0, verdict: null, chain: Promise.resolve() };
+      disks: null, summary: null, sounds: 0, verdict: null };
     sections.set(id, image);
     ++active;
     setState();
@@ -221,9 +228,14 @@
     const svg = result.files[svgName];
     if (svg) image.diskSvg = { name: svgName, bytes: svg };
     image.listingText = { name: svgName.replace(/\.svg$/, '.txt'), bytes: result.stdout };
-    // A large picture takes seconds to build: the listing is painted first.
     if (message.verdict === 'disk') {
-      return image.diskSvg && image.diskSvg.bytes.length > kLargePicture ? afterPaint().then(() => showDisk(image)) : showDisk(image);
+      // The picture's place now, its drawing when the page is idle (or the
+      // image done): a disk's picture is thousands of elements, which take
+      // long to build and to lay out, and the listing, the sounds and the
+      // downloads are worth seeing before it.
+      placeDisk(image);
+      (window.requestIdleCallback || ((f) => setTimeout(f, 50)))(() => drawDisk(image), { timeout: 1000 });
+      return;
     }
     if (message.verdict === 'doubtful') {
       // d88ls lists what it reads all the same; a picture and sounds of
@@ -243,7 +255,8 @@
         ++active;
         --finished;
         setState();
-        showDisk(image);
+        placeDisk(image);
+        drawDisk(image);
         worker.postMessage({ type: 'more', id: image.id });
       });
       held.append(more);
@@ -280,14 +293,20 @@
     });
   }
 
-  function showDisk(image) {
+  function placeDisk(image) {
     if (!image.diskSvg) return;
     const picture = part(image, 'diskPart', 'The disk');
     picture.append(element('p', { class: 'hint' },
       'Each row is a track, each cell a sector in the order the image stores them; point at one to see its ID ' +
       'and marks, and click or tap it (or a track\'s line in the listing) to see its bytes. By keyboard: Tab to ' +
       'the picture, arrow keys to move, Enter to open. The tracks d88adpcm reads are outlined.'));
-    const holder = scrollBox('div', { class: 'picture disk', 'data-output': 'disk' }, 'The disk\'s picture');
+    image.diskHolder = scrollBox('div', { class: 'picture disk', 'data-output': 'disk' }, 'The disk\'s picture');
+    picture.append(image.diskHolder);
+  }
+
+  function drawDisk(image) {
+    const holder = image.diskHolder;
+    if (!holder || holder.firstChild) return;
     // The picture is UTF-8: d88ls writes disk names decoded. It goes in
     // through the HTML parser, which builds a large SVG two or three times
     // as fast as an XML parse and an import: the text is d88ls's own, every
@@ -301,9 +320,8 @@
       holder.removeAttribute('tabindex');
       holder.removeAttribute('role');
       holder.removeAttribute('aria-label');
+      holder.after(sectorView(image));
     }
-    picture.append(holder);
-    if (grid) picture.append(sectorView(image));
     // Scrolled to the first damage, which is what a person looks for.
     requestAnimationFrame(() => {
       const first = holder.querySelector('rect.incomplete, rect.error, rect.short, rect.other, rect.missing, ' +
@@ -631,15 +649,15 @@
       showSector(image, message);
       return;
     }
-    // An image's messages are shown in order, each after the one before is
-    // on the page: a large disk's picture takes seconds to build, and waits
-    // until its listing has been painted.
-    image.chain = image.chain.then(() => showMessage(image, message));
+    showMessage(image, message);
   }
 
   function showMessage(image, message) {
     if (message.type === 'failed') return showError(image, 'The programs failed: ' + message.message);
-    if (message.type === 'done') return finish(image);
+    if (message.type === 'done') {
+      drawDisk(image);
+      return finish(image);
+    }
     if (message.type === 'archive') return showArchive(image, message);
     const result = message.result;
     if (result.code !== 0 && result.stderr.length === 0) showError(image, message.argv[0] + ' failed (exit code ' + result.code + ')');
@@ -647,15 +665,6 @@
     if (message.step === 'extraction') showExtraction(image, result);
     else if (message.step === 'sounds') showSounds(image, result);
     showError(image, decodeMessages(result.stderr, message.name));
-  }
-
-  // Resolves once what is on the page has been painted (or at once in a
-  // hidden tab, which paints nothing).
-  function afterPaint() {
-    return new Promise((resolve) => {
-      if (document.hidden) setTimeout(resolve, 0);
-      else requestAnimationFrame(() => setTimeout(resolve, 0));
-    });
   }
 
   // ---- sectors ------------------------------------------------------------
