@@ -86,9 +86,10 @@ function d88WorkerBody(config) {
     return D88Run.runCommand(D88Module, argv, inputs, wasm);
   }
 
-  // d88ls's run on an image: its listing and picture.
-  function list(name, bytes) {
-    return run(['d88ls', '--svg', diskFileName(name, '.svg'), '--', name], { [name]: bytes });
+  // d88ls's run on an image: its listing and picture, with its command line.
+  async function list(name, bytes) {
+    const argv = ['d88ls', '--svg', diskFileName(name, '.svg'), '--', name];
+    return { argv, result: await run(argv, { [name]: bytes }) };
   }
 
   // The runs after the listing: the ADPCM file, then its sounds.
@@ -106,10 +107,8 @@ function d88WorkerBody(config) {
   // An image whose listing is `listed`: the rest of its runs, when d88ls
   // found a disk it does not doubt.
   async function finishImage(id, listed) {
-    const { name } = images.get(id);
-    const verdict = verdictOf(listed);
-    post({ type: 'run', id, step: 'listing', argv: ['d88ls', '--svg', diskFileName(name, '.svg'), '--', name], name,
-      verdict, result: listed });
+    const verdict = verdictOf(listed.result);
+    post({ type: 'run', id, step: 'listing', argv: listed.argv, name: images.get(id).name, verdict, result: listed.result });
     if (verdict === 'disk') await cutAndConvert(id);
     post({ type: 'done', id });
   }
@@ -117,7 +116,7 @@ function d88WorkerBody(config) {
   async function handleArchive(id, archiveName, bytes) {
     const directory = D88Zip.readDirectory(bytes);
     const skipped = [];
-    let images = 0;
+    let found = 0;
     let files = 0;
     for (const member of directory.members) {
       if (member.folder) continue;
@@ -140,17 +139,18 @@ function d88WorkerBody(config) {
         continue;
       }
       const listed = await list(name, data);
-      const verdict = verdictOf(listed);
+      const verdict = verdictOf(listed.result);
       if (verdict !== 'disk') {
-        skip(verdict === 'none' ? 'no disk found in it' : 'it does not look like a D88 disk image');
+        skip(verdict === 'none' ? 'no disk found in it'
+          : 'it does not look like a D88 disk image (unzip it and open it on its own to see what d88ls reads from it)');
         continue;
       }
-      const memberId = id + '/' + ++images;
+      const memberId = id + '/' + ++found;
       post({ type: 'image', id: memberId, parent: id, name: archiveName + '/' + member.name, size: data.length });
       keep(memberId, name, data);
       await finishImage(memberId, listed);
     }
-    post({ type: 'archive', id, members: files, images, skipped, problem: directory.problem });
+    post({ type: 'archive', id, members: files, images: found, skipped, problem: directory.problem });
     post({ type: 'done', id });
   }
 
