@@ -74,8 +74,8 @@ mkdir -p "$out/images"
 "$out/native/kit/make_images" --web "$out/images"
 
 echo "-- the module against the programs, and the page in Chromium"
-# puppeteer-core, at the versions of the committed lock file; it drives
-# the system's Chromium and downloads no browser of its own.
+# puppeteer-core and axe-core, at the versions of the committed lock file;
+# puppeteer drives the system's Chromium and downloads no browser of its own.
 (cd web && PUPPETEER_SKIP_DOWNLOAD=1 npm ci --no-audit --no-fund --loglevel=error)
 rm -rf "$out/screenshots"
 D88_WEB_OUT="$root/$out" node --test web/test/
