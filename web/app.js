@@ -654,6 +654,9 @@
 
   function showMessage(image, message) {
     if (message.type === 'failed') return showError(image, 'The programs failed: ' + message.message);
+    if (message.type === 'unreadable') {
+      return showError(image, 'Cannot read ' + image.name + ': ' + message.message + ' (a folder cannot be opened as an image).');
+    }
     if (message.type === 'done') {
       drawDisk(image);
       return finish(image);
@@ -698,13 +701,9 @@
         finish(image);
         continue;
       }
-      entry.file.arrayBuffer().then((bytes) => {
-        worker.postMessage({ type: 'file', id, name: entry.name, bytes }, [bytes]);
-      }, (error) => {
-        showError(image, 'Cannot read ' + entry.name + ': ' + (error && error.message || error) +
-          ' (a folder cannot be opened as an image).');
-        finish(image);
-      });
+      // The worker reads the file itself: its bytes never pass through
+      // this thread.
+      worker.postMessage({ type: 'file', id, name: entry.name, file: entry.file });
     }
     if (!first) return;
     if (active > 0) announce('Working on ' + (entries.length === 1 ? entries[0].name : plural(entries.length, 'file')) + '…');

@@ -20,7 +20,7 @@
 // security policy; `config.wasm` is the URL of d88web.wasm, absent where the
 // module carries its WebAssembly inside it.
 //
-// Messages in:  { type: 'file', id, name, bytes }   (bytes: an ArrayBuffer)
+// Messages in:  { type: 'file', id, name, file }   (file: the File given)
 //               { type: 'more', id }   d88adpcm and adpcm2wav on an image held back
 //               { type: 'sector', id, request, disk, track, record }
 // Messages out: { type: 'loaded' } once the module is ready;
@@ -31,6 +31,7 @@
 //                 for the listing also `verdict`: 'disk', 'doubtful' or 'none';
 //               { type: 'archive', id, members, images, skipped: [{ name, reason }], problem }
 //               { type: 'sector', id, request, argv, name, result };
+//               { type: 'unreadable', id, message } for a file that cannot be read;
 //               { type: 'done', id } after the last run of a file;
 //               { type: 'failed', id, message } when the module fails.
 
@@ -164,7 +165,14 @@ function d88WorkerBody(config) {
       post({ type: 'done', id: message.id });
       return;
     }
-    const bytes = new Uint8Array(message.bytes);
+    let bytes;
+    try {
+      bytes = new Uint8Array(await message.file.arrayBuffer());
+    } catch (error) {
+      post({ type: 'unreadable', id: message.id, message: String(error && error.message || error) });
+      post({ type: 'done', id: message.id });
+      return;
+    }
     if (/\.zip$/i.test(message.name) || D88Zip.looksLikeZip(bytes)) {
       await handleArchive(message.id, message.name, bytes);
       return;
