@@ -1,5 +1,5 @@
 // The page: takes disk images (and zip archives of them) from the file
-// input or a drop, hands them to the worker, and shows what the programs
+// input or a drop, hands them to its workers, and shows what the programs
 // made of each in a section of its own, with an index of them all at the
 // top. Nothing is sent anywhere: the files are read here and stay here.
 //
@@ -16,8 +16,11 @@
   const utf8 = new TextDecoder('utf-8');
   const kHeaderSize = 688;  // a D88 disk header; anything shorter holds no disk
 
-  let worker = null;
-  let loaded = false;  // the worker has the programs ready
+  // Two workers (worker.js): one lists each file, opens zip archives and
+  // shows sectors; the other cuts and converts each file meanwhile.
+  let lister = null;
+  let cutter = null;
+  let loaded = 0;  // workers with the programs ready
   let nextId = 1;
   let nextRequest = 1;
   let active = 0;
@@ -30,7 +33,7 @@
   // No state until the programs are loaded: a page that says "ready" makes
   // no more requests.
   function setState() {
-    const state = active > 0 ? 'working' : finished > 0 ? 'done' : loaded ? 'ready' : null;
+    const state = active > 0 ? 'working' : finished > 0 ? 'done' : loaded === 2 ? 'ready' : null;
     if (state) document.body.dataset.state = state;
   }
 
@@ -40,30 +43,41 @@
     document.getElementById('status').textContent = text;
   }
 
-  // ---- the worker -----------------------------------------------------
+  // ---- the workers ----------------------------------------------------
 
-  // The worker runs from a blob: URL built from the source of
-  // d88WorkerMain (d88worker.js, loaded by this page from its own origin):
-  // a worker so made runs under this document's content security policy,
-  // on any static host and from file://, where a worker script cannot be
-  // loaded by path. The hosted module fetches its WebAssembly from beside
-  // the page; the offline one carries it inside.
-  function makeWorker() {
-    const config = typeof D88_SINGLE_FILE === 'undefined' ? { wasm: new URL('d88web.wasm', document.baseURI).href } : {};
-    const source = '(' + d88WorkerMain.toString() + ')(' + JSON.stringify(config) + ');\n';
-    const w = new Worker(URL.createObjectURL(new Blob([source], { type: 'text/javascript' })));
-    w.onmessage = onMessage;
+  // A worker runs from a blob: URL built from the source of d88WorkerMain
+  // (d88worker.js, loaded by this page from its own origin): a worker so
+  // made runs under this document's content security policy, on any static
+  // host and from file://, where a worker script cannot be loaded by path.
+  // The hosted module fetches its WebAssembly from beside the page; the
+  // offline one carries it inside.
+  function makeWorker(url) {
+    const w = new Worker(url);
+    w.onmessage = (event) => onMessage(event.data);
     return w;
   }
 
+  function startWorkers() {
+    const config = typeof D88_SINGLE_FILE === 'undefined' ? { wasm: new URL('d88web.wasm', document.baseURI).href } : {};
+    const source = '(' + d88WorkerMain.toString() + ')(' + JSON.stringify(config) + ');\n';
+    const url = URL.createObjectURL(new Blob([source], { type: 'text/javascript' }));
+    lister = makeWorker(url);
+    cutter = makeWorker(url);
+  }
+
   // The section kept in view while its results come in, until the person
-  // scrolls elsewhere: at first it is short, and the page below it too
-  // short to scroll it to the top.
-  let followed = null;  // { image, y }
+  // scrolls, types or clicks: at first it is short, and the page below it
+  // too short to scroll it to the top. (The scroll position alone cannot
+  // tell: the browser moves it too, to keep in place what is in view as the
+  // index above grows.)
+  let followed = null;
+  for (const type of ['wheel', 'touchstart', 'keydown', 'mousedown']) {
+    addEventListener(type, () => { followed = null; }, { passive: true, capture: true });
+  }
 
   function follow(image) {
     image.section.scrollIntoView({ block: 'start' });
-    followed = { image, y: window.scrollY };
+    followed = image;
   }
 
   // Called as the followed section grows: once a frame at most, when the
@@ -75,12 +89,7 @@
     requestAnimationFrame(() => {
       growing = false;
       if (!followed) return;
-      if (Math.abs(window.scrollY - followed.y) > 2) {
-        followed = null;
-        return;
-      }
-      followed.image.section.scrollIntoView({ block: 'start' });
-      followed.y = window.scrollY;
+      followed.section.scrollIntoView({ block: 'start' });
       if (active === 0) followed = null;
     });
   }
@@ -158,7 +167,7 @@
     }
     document.querySelector('[data-output=index]').hidden = false;
     const image = { id, name, size, section, heading, error, working, line, about, downloads: [], zipFiles: [],
-      disks: null, summary: null, sounds: 0, verdict: null };
+      disks: null, summary: null, sounds: 0, verdict: null, held: [], waiting: 1, finished: false };
     sections.set(id, image);
     ++active;
     setState();
@@ -249,15 +258,14 @@
         held.remove();
         image.heldPart = null;
         image.verdict = 'disk';
-        image.working = element('p', { class: 'working' }, 'Working…');
-        image.section.append(image.working);
-        image.about.textContent = ': working…';
+        placeDisk(image);
+        showHeld(image);
+        if (!image.finished) return;  // the rest comes as it would have
         ++active;
         --finished;
         setState();
-        placeDisk(image);
         drawDisk(image);
-        worker.postMessage({ type: 'more', id: image.id });
+        finish(image);
       });
       held.append(more);
     }
@@ -489,7 +497,7 @@
     view.back.disabled = cell === cells[0];
     view.on.disabled = cell === cells[cells.length - 1];
     image.sectorRequest = nextRequest++;
-    worker.postMessage({ type: 'sector', id: image.id, request: image.sectorRequest, disk: Number(disk),
+    lister.postMessage({ type: 'sector', id: image.id, request: image.sectorRequest, disk: Number(disk),
       track: Number(track), record: Number(record) });
     if (pointer) view.box.scrollIntoView({ block: 'nearest' });
   }
@@ -573,6 +581,7 @@
   }
 
   function finish(image) {
+    image.finished = true;
     image.working.remove();
     if (image.verdict === 'disk') {
       // The disk's files after the sounds': its picture, then its listing
@@ -627,10 +636,9 @@
       (message.skipped.length ? ', ' + message.skipped.length + ' skipped' : '');
   }
 
-  function onMessage(event) {
-    const message = event.data;
+  function onMessage(message) {
     if (message.type === 'loaded') {
-      loaded = true;
+      if (++loaded < 2) return;
       setState();
       announce('Ready: open or drop a disk image.');
       return;
@@ -655,13 +663,40 @@
   function showMessage(image, message) {
     if (message.type === 'failed') return showError(image, 'The programs failed: ' + message.message);
     if (message.type === 'unreadable') {
+      // Both workers say so; the page once.
+      if (image.unreadable) return;
+      image.unreadable = true;
       return showError(image, 'Cannot read ' + image.name + ': ' + message.message + ' (a folder cannot be opened as an image).');
     }
     if (message.type === 'done') {
+      // A file given is done when both workers are; an archive's member,
+      // which the lister alone works on, at its one 'done'.
+      if (--image.waiting > 0) return;
+      image.held = image.verdict === 'doubtful' ? image.held : [];
       drawDisk(image);
       return finish(image);
     }
     if (message.type === 'archive') return showArchive(image, message);
+    if (message.step === 'listing') {
+      showRun(image, message);
+      return showHeld(image);
+    }
+    // The cut and the sounds wait for the listing, which says whether the
+    // file is a disk image to trust.
+    if (image.verdict === 'disk') showRun(image, message);
+    else image.held.push(message);
+  }
+
+  // What the cutter ran while the listing was still to come, or held back
+  // for a file d88ls doubts: shown once the listing says it is a disk.
+  function showHeld(image) {
+    if (image.verdict !== 'disk') return;
+    const held = image.held;
+    image.held = [];
+    for (const message of held) showRun(image, message);
+  }
+
+  function showRun(image, message) {
     const result = message.result;
     if (result.code !== 0 && result.stderr.length === 0) showError(image, message.argv[0] + ' failed (exit code ' + result.code + ')');
     if (message.step === 'listing') return showListing(image, message);
@@ -690,7 +725,6 @@
 
   // entries: [{ name, file }] or [{ name, folder: true }]
   function addFiles(entries) {
-    if (!worker) worker = makeWorker();
     let first = null;
     for (const entry of entries) {
       const id = String(nextId++);
@@ -701,9 +735,11 @@
         finish(image);
         continue;
       }
-      // The worker reads the file itself: its bytes never pass through
+      // The workers read the file themselves: its bytes never pass through
       // this thread.
-      worker.postMessage({ type: 'file', id, name: entry.name, file: entry.file });
+      image.waiting = 2;
+      lister.postMessage({ type: 'list', id, name: entry.name, file: entry.file });
+      cutter.postMessage({ type: 'cut', id, name: entry.name, file: entry.file });
     }
     if (!first) return;
     if (active > 0) announce('Working on ' + (entries.length === 1 ? entries[0].name : plural(entries.length, 'file')) + '…');
@@ -716,7 +752,7 @@
   function start() {
     setState();
     announce('Loading the programs…');
-    worker = makeWorker();
+    startWorkers();
     const input = document.getElementById('files');
     input.addEventListener('change', () => {
       addFiles(Array.from(input.files, (file) => ({ name: file.name, file })));

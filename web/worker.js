@@ -1,34 +1,38 @@
-// The page's worker: runs the programs on one file after another, so that
-// the page never waits on them. For each disk image NAME it runs, each in a
-// fresh instance of the module, what a person would run in the image's
-// folder:
+// The page's workers: they run the programs on one file after another, so
+// that the page never waits on them. For each disk image NAME they run,
+// each in a fresh instance of the module, what a person would run in the
+// image's folder:
 //   d88ls --svg NAME.svg -- NAME     the listing and the disk picture
 //   d88adpcm NAME                    the ADPCM file
 //   adpcm2wav --svg ADPCM.svg ADPCM  the sounds' table, WAVs and picture
-// the last two only when d88ls found a disk it does not doubt (the page
-// offers them all the same for one it doubts), and posts each result back
-// as it comes. d88ls names the image in its messages, so it gets the name as
-// the user gave it; d88adpcm never prints it and writes ADPCM beside it, so
-// it reads the image from a folder of its own, where an image named ADPCM
-// is not written over while it is read. A zip archive is opened here, and
-// every member that d88ls takes for a disk image is worked on as an image of
-// its own.
+// and post each result back as it comes. The page starts two: one lists
+// each file (and opens zip archives, and later the sectors), the other cuts
+// and converts it at the same time, on the machine's other core; the page
+// shows the second one's results once the listing says the file is a disk
+// image it can trust. d88ls names the image in its messages, so it gets the
+// name as the user gave it; d88adpcm never prints it and writes ADPCM beside
+// it, so it reads the image from a folder of its own, where an image named
+// ADPCM is not written over while it is read. A zip archive is opened by the
+// lister, and every member that d88ls takes for a disk image is listed, cut
+// and converted there as an image of its own.
 //
-// The page starts this worker from a blob: URL made from the source of
+// The page starts these workers from a blob: URL made from the source of
 // d88WorkerMain (d88worker.js, which holds the module, the runner, the zip
-// reader and this file), so that it runs under the page's own content
-// security policy; `config.wasm` is the URL of d88web.wasm, absent where the
-// module carries its WebAssembly inside it.
+// reader and this file), so that they run under the page's own content
+// security policy; `config.wasm` is the URL of d88web.wasm, absent where
+// the module carries its WebAssembly inside it.
 //
-// Messages in:  { type: 'file', id, name, file }   (file: the File given)
-//               { type: 'more', id }   d88adpcm and adpcm2wav on an image held back
+// Messages in:  { type: 'list', id, name, file }   list the file (file: the File given);
+//                 an archive's members are cut and converted too
+//               { type: 'cut', id, name, file }    d88adpcm and adpcm2wav on the file, unless it is an archive
 //               { type: 'sector', id, request, disk, track, record }
 // Messages out: { type: 'loaded' } once the module is ready;
 //               { type: 'image', id, parent, name, size } a member of the archive
 //                 `parent` that holds a disk, before its runs;
-//               { type: 'run', id, step, argv, name, result } for each run,
-//                 `name` the image's name as the programs were given it;
-//                 for the listing also `verdict`: 'disk', 'doubtful' or 'none';
+//               { type: 'run', id, step, argv, name, result } for each run
+//                 ('listing', 'extraction', 'sounds'), `name` the image's name
+//                 as the programs were given it; for the listing also
+//                 `verdict`: 'disk', 'doubtful' or 'none';
 //               { type: 'archive', id, members, images, skipped: [{ name, reason }], problem }
 //               { type: 'sector', id, request, argv, name, result };
 //               { type: 'unreadable', id, message } for a file that cannot be read;
@@ -76,7 +80,7 @@ function d88WorkerBody(config) {
     : Promise.resolve(null);
   let wasm = null;
 
-  // Each image's name and bytes, for its sectors and for what was held back.
+  // Each listed image's name and bytes, for its sectors.
   const images = new Map();
 
   function post(message) {
@@ -93,9 +97,15 @@ function d88WorkerBody(config) {
     return { argv, result: await run(argv, { [name]: bytes }) };
   }
 
+  // The listing's run, posted with d88ls's judgement of the image.
+  function postListing(id, name, listed) {
+    const verdict = verdictOf(listed.result);
+    post({ type: 'run', id, step: 'listing', argv: listed.argv, name, verdict, result: listed.result });
+    return verdict;
+  }
+
   // The runs after the listing: the ADPCM file, then its sounds.
-  async function cutAndConvert(id) {
-    const { name, bytes } = images.get(id);
+  async function cutAndConvert(id, name, bytes) {
     const argv = ['d88adpcm', 'image/' + name];
     const cut = await run(argv, { [argv[1]]: bytes });
     post({ type: 'run', id, step: 'extraction', argv, name, result: cut });
@@ -103,15 +113,6 @@ function d88WorkerBody(config) {
       const argv = ['adpcm2wav', '--svg', 'ADPCM.svg', 'ADPCM'];
       post({ type: 'run', id, step: 'sounds', argv, name, result: await run(argv, { ADPCM: cut.files.ADPCM }) });
     }
-  }
-
-  // An image whose listing is `listed`: the rest of its runs, when d88ls
-  // found a disk it does not doubt.
-  async function finishImage(id, listed) {
-    const verdict = verdictOf(listed.result);
-    post({ type: 'run', id, step: 'listing', argv: listed.argv, name: images.get(id).name, verdict, result: listed.result });
-    if (verdict === 'disk') await cutAndConvert(id);
-    post({ type: 'done', id });
   }
 
   async function handleArchive(id, archiveName, bytes) {
@@ -149,7 +150,9 @@ function d88WorkerBody(config) {
       const memberId = id + '/' + ++found;
       post({ type: 'image', id: memberId, parent: id, name: archiveName + '/' + member.name, size: data.length });
       keep(memberId, name, data);
-      await finishImage(memberId, listed);
+      postListing(memberId, name, listed);
+      await cutAndConvert(memberId, name, data);
+      post({ type: 'done', id: memberId });
     }
     post({ type: 'archive', id, members: files, images: found, skipped, problem: directory.problem });
     post({ type: 'done', id });
@@ -159,26 +162,34 @@ function d88WorkerBody(config) {
     images.set(id, { name, bytes });
   }
 
-  async function handle(message) {
-    if (message.type === 'more') {
-      await cutAndConvert(message.id);
-      post({ type: 'done', id: message.id });
-      return;
-    }
-    let bytes;
+  // A file's bytes, or null (and the page told) when it cannot be read.
+  async function read(message) {
     try {
-      bytes = new Uint8Array(await message.file.arrayBuffer());
+      return new Uint8Array(await message.file.arrayBuffer());
     } catch (error) {
       post({ type: 'unreadable', id: message.id, message: String(error && error.message || error) });
+      return null;
+    }
+  }
+
+  function isArchive(name, bytes) {
+    return /\.zip$/i.test(name) || D88Zip.looksLikeZip(bytes);
+  }
+
+  async function handle(message) {
+    const bytes = await read(message);
+    if (bytes === null) {
       post({ type: 'done', id: message.id });
-      return;
-    }
-    if (/\.zip$/i.test(message.name) || D88Zip.looksLikeZip(bytes)) {
+    } else if (message.type === 'cut') {
+      if (!isArchive(message.name, bytes)) await cutAndConvert(message.id, message.name, bytes);
+      post({ type: 'done', id: message.id });
+    } else if (isArchive(message.name, bytes)) {
       await handleArchive(message.id, message.name, bytes);
-      return;
+    } else {
+      keep(message.id, message.name, bytes);
+      postListing(message.id, message.name, await list(message.name, bytes));
+      post({ type: 'done', id: message.id });
     }
-    keep(message.id, message.name, bytes);
-    await finishImage(message.id, await list(message.name, bytes));
   }
 
   // d88ls --sector on an image already given: outside the queue, so that a
