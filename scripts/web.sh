@@ -34,33 +34,38 @@ cmake --build "$out/native" -j"$jobs" --target d88ls d88adpcm adpcm2wav make_ima
 
 echo "-- the module"
 emcmake cmake -S . -B "$out/wasm" -G Ninja "${flags[@]}" >/dev/null
-cmake --build "$out/wasm" -j"$jobs" --target d88web d88web-single
+cmake --build "$out/wasm" -j"$jobs" --target d88web
 version=$(sed -n 's/^CMAKE_PROJECT_VERSION:STATIC=//p' "$out/wasm/CMakeCache.txt")
 
 echo "-- the site and the offline page"
 wasm=$out/wasm/web
 rm -rf "$out/site" "$out/offline"
 mkdir -p "$out/site" "$out/offline"
-# The worker's code, the module's included, as one function of a script the
-# page loads from its own origin: the page starts the worker from that
-# function's source, through a blob: URL, so that the worker runs under the
-# page's own content security policy on any host and from file://, where a
-# worker script cannot be loaded by path nor a .wasm fetched. The site's
-# module fetches d88web.wasm; the offline page's carries it inside.
-worker_main() {  # MODULE_JS [PREAMBLE]
-  echo "// The page's worker: the module, its runner, the zip reader and the"
-  echo "// worker in one function, started by app.js from its source."
-  [ -n "${2:-}" ] && echo "$2"
+# The workers' code, the module's glue included, as one function of a
+# script the page loads from its own origin: the page starts its workers
+# from that function's source, through a blob: URL, so that they run under
+# the page's own content security policy on any host and from file://,
+# where a worker script cannot be loaded by path nor a .wasm fetched. The
+# site's workers fetch d88web.wasm; the offline page's carry it in base64.
+worker_main() {  # offline|site
+  echo "// The page's workers: the module's glue, its runner, the zip reader and"
+  echo "// the worker in one function, started by app.js from its source."
+  if [ "$1" = offline ]; then
+    echo "var D88_OFFLINE = true;"
+  fi
   echo "function d88WorkerMain(config) {"
-  cat "$1" web/d88run.js web/zip.js web/worker.js
+  if [ "$1" = offline ]; then
+    printf 'var D88_WASM_BASE64 = "%s";\n' "$(base64 -w0 "$wasm/d88web.wasm")"
+  fi
+  cat "$wasm/d88web.js" web/d88run.js web/zip.js web/worker.js
   echo "d88WorkerBody(config);"
   echo "}"
 }
 page=(index.html style.css app.js zip.js icon.svg)
 for f in "${page[@]}"; do cp web/$f "$out/site/"; cp web/$f "$out/offline/"; done
 cp "$wasm/d88web.wasm" "$out/site/"
-worker_main "$wasm/d88web.js" > "$out/site/d88worker.js"
-worker_main "$wasm/d88web-single.js" "var D88_SINGLE_FILE = true;" > "$out/offline/d88worker.js"
+worker_main site > "$out/site/d88worker.js"
+worker_main offline > "$out/offline/d88worker.js"
 zip=$out/d88adpcm-$version-web.zip
 rm -f "$zip"
 (cd "$out/offline" && python3 -m zipfile -c "$root/$zip" "${page[@]}" d88worker.js)

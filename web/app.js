@@ -49,8 +49,8 @@
   // (d88worker.js, loaded by this page from its own origin): a worker so
   // made runs under this document's content security policy, on any static
   // host and from file://, where a worker script cannot be loaded by path.
-  // The hosted module fetches its WebAssembly from beside the page; the
-  // offline one carries it inside.
+  // The hosted workers fetch the WebAssembly from beside the page; the
+  // offline ones carry it inside.
   function makeWorker(url) {
     const w = new Worker(url);
     w.onmessage = (event) => onMessage(event.data);
@@ -58,7 +58,7 @@
   }
 
   function startWorkers() {
-    const config = typeof D88_SINGLE_FILE === 'undefined' ? { wasm: new URL('d88web.wasm', document.baseURI).href } : {};
+    const config = typeof D88_OFFLINE === 'undefined' ? { wasm: new URL('d88web.wasm', document.baseURI).href } : {};
     const source = '(' + d88WorkerMain.toString() + ')(' + JSON.stringify(config) + ');\n';
     const url = URL.createObjectURL(new Blob([source], { type: 'text/javascript' }));
     lister = makeWorker(url);

@@ -20,7 +20,7 @@
 // d88WorkerMain (d88worker.js, which holds the module, the runner, the zip
 // reader and this file), so that they run under the page's own content
 // security policy; `config.wasm` is the URL of d88web.wasm, absent where
-// the module carries its WebAssembly inside it.
+// the script carries the WebAssembly inside it.
 //
 // Messages in:  { type: 'list', id, name, file }   list the file (file: the File given);
 //                 an archive's members are cut and converted too
@@ -71,13 +71,14 @@ function verdictOf(result) {
 function d88WorkerBody(config) {
   'use strict';
 
-  // The compiled module, once: every run instantiates it afresh.
-  const compiled = config.wasm
+  // The compiled module, once: every run instantiates it afresh. The
+  // offline page's worker script carries it in base64 (D88_WASM_BASE64).
+  const compiled = (config.wasm
     ? fetch(config.wasm).then((r) => {
       if (!r.ok) throw new Error('cannot load d88web.wasm: ' + r.status);
       return r.arrayBuffer();
-    }).then((bytes) => WebAssembly.compile(bytes))
-    : Promise.resolve(null);
+    })
+    : Promise.resolve(Uint8Array.from(atob(D88_WASM_BASE64), (c) => c.charCodeAt(0)))).then((bytes) => WebAssembly.compile(bytes));
   let wasm = null;
 
   // Each listed image's name and bytes, for its sectors.

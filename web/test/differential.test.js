@@ -1,8 +1,8 @@
 // The module against the native programs: the same command lines, on the
 // kit's images, must print the same bytes on standard output and error,
 // end with the same exit code and write the same files, byte for byte.
-// Both forms of the module are run: the one beside its .wasm (the site's)
-// and the single file (the offline page's).
+// Both forms of the page run this one module, compiled once and
+// instantiated for each run as the page's workers do.
 'use strict';
 
 const test = require('node:test');
@@ -52,7 +52,6 @@ const kRams = ['ram-sample.bin', 'ram-filled.bin', 'ram-random.bin'];
 const wasm = new WebAssembly.Module(fs.readFileSync(path.join(dirs.module, 'd88web.wasm')));
 const forms = [
   { name: 'module', factory: require(path.join(dirs.module, 'd88web.js')), wasm },
-  { name: 'single file', factory: require(path.join(dirs.module, 'd88web-single.js')), wasm: null },
 ];
 
 async function compare(argv, inputs) {
