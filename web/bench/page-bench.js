@@ -103,7 +103,7 @@ async function timeGiven(page, file, selector) {
   const m = (k) => median(results[k]).toFixed(0);
   const module = gzipped([path.join(site, 'd88web.wasm'), path.join(dirs.module, 'd88web.js')]);
   const worker = gzipped([path.join(site, 'd88worker.js'), path.join(site, 'd88web.wasm')]);
-  const single = gzipped([path.join(site, '..', 'offline', 'd88worker.js')]);
+  const offline = gzipped([path.join(site, '..', 'offline', 'd88worker.js')]);
   const page = gzipped(['index.html', 'app.js', 'zip.js', 'style.css', 'icon.svg'].map((f) => path.join(site, f)));
   console.log(`date: ${new Date().toISOString()}`);
   console.log(`machine: ${os.cpus().length} x ${os.cpus()[0].model}, ${(os.totalmem() / 2 ** 30).toFixed(0)} GiB, ` +
@@ -117,5 +117,5 @@ async function timeGiven(page, file, selector) {
   console.log(`module and glue, gzipped: ${(module / 1024).toFixed(1)} KiB (${module} bytes: d88web.wasm + d88web.js); ` +
     `with the runner, zip reader and worker (d88worker.js + d88web.wasm, what the site loads for them): ` +
     `${(worker / 1024).toFixed(1)} KiB; ` +
-    `offline single file: ${(single / 1024).toFixed(1)} KiB; the page's own files: ${(page / 1024).toFixed(1)} KiB`);
+    `the offline page's d88worker.js, d88web.wasm in base64 inside: ${(offline / 1024).toFixed(1)} KiB; the page's own files: ${(page / 1024).toFixed(1)} KiB`);
 })();
