@@ -88,12 +88,9 @@ int ConvertImage(const Adpcm2WavOptions& options, std::FILE* out, std::FILE* err
   if (const int error = ReadWholeFile(options.image.c_str(), &image)) {
     return FileError(kAdpcm2Wav, options.image, error, err);
   }
-  if (options.mode == WavMode::kRange && (options.rangeStart >= options.rangeEnd || options.rangeEnd > image.size())) {
-    char text[96];
-    std::snprintf(text, sizeof text, "range 0x%llX:0x%llX is not within the file's %zu bytes",
-                  static_cast<unsigned long long>(options.rangeStart), static_cast<unsigned long long>(options.rangeEnd),
-                  image.size());
-    return EndWithoutRun(kAdpcm2Wav, CommandAction::kUsageError, text, out, err);
+  if (options.mode == WavMode::kRange) {
+    const std::string problem = RangeProblem(options.rangeStart, options.rangeEnd, image.size());
+    if (!problem.empty()) return EndWithoutRun(kAdpcm2Wav, CommandAction::kUsageError, problem, out, err);
   }
   std::vector<ByteSpan> ranges;
   if (options.mode == WavMode::kRanges) {

@@ -1,6 +1,6 @@
 #include "adpcm2wav/Options.h"
 
-#include <cstring>
+#include "adpcm2wav/Ranges.h"
 
 const CommandInfo kAdpcm2Wav = {
     "adpcm2wav",
@@ -26,25 +26,19 @@ namespace {
 
 constexpr uint64_t kMaxRate = 1000000;
 
-bool ParseRange(const char* text, uint64_t* start, uint64_t* end) {
-  const char* colon = std::strchr(text, ':');
-  if (colon == nullptr) return false;
-  const std::string first(text, static_cast<size_t>(colon - text));
-  return ParseCount(first.c_str(), start) && ParseCount(colon + 1, end);
-}
-
 }  // namespace
 
-bool ParseCount(const char* text, uint64_t* value) {
+bool ParseCount(const std::string& text, uint64_t* value) {
   uint64_t base = 10;
-  if (text[0] == '0' && (text[1] == 'x' || text[1] == 'X')) {
+  size_t at = 0;
+  if (text.size() >= 2 && text[0] == '0' && (text[1] == 'x' || text[1] == 'X')) {
     base = 16;
-    text += 2;
+    at = 2;
   }
-  if (*text == '\0') return false;
+  if (at == text.size()) return false;
   uint64_t v = 0;
-  for (; *text != '\0'; ++text) {
-    const char ch = *text;
+  for (; at < text.size(); ++at) {
+    const char ch = text[at];
     uint64_t digit;
     if (ch >= '0' && ch <= '9') {
       digit = static_cast<uint64_t>(ch - '0');

@@ -34,8 +34,9 @@ using Adpcm2WavCommandLine = CommandLine<Adpcm2WavOptions>;
 // hexadecimal, with no sign.
 Adpcm2WavCommandLine ParseAdpcm2WavOptions(int argc, char** argv);
 
-// A count in decimal or, after 0x or 0X, hexadecimal: digits only, no sign,
-// no space, and it must fit 64 bits. False for anything else.
-bool ParseCount(const char* text, uint64_t* value);
+// A count in decimal or, after 0x or 0X, hexadecimal: all of `text` digits
+// (a zero byte is none), no sign, no space, and it must fit 64 bits. False
+// for anything else.
+bool ParseCount(const std::string& text, uint64_t* value);
 
 #endif  // ADPCM2WAV_OPTIONS_H_

@@ -1,32 +1,50 @@
-// d88ls --svg: a picture of an image's disks, as an SVG document.
+// d88ls --svg: a picture of an image's disks, as an SVG document, drawn
+// from the one walk of the image (d88ls/ImageWalk.h).
 #ifndef D88LS_DISKPICTURE_H_
 #define D88LS_DISKPICTURE_H_
 
-#include <cstdio>
+#include <cstdint>
 #include <string>
 
-#include "d88/D88File.h"
+#include "d88ls/ImageWalk.h"
 
-// Draws every disk of the open image `d88`: each track of its table as a
-// row of its records in file order, coloured by what the listing marks
-// (class "present", "fm", "deleted", "error" for a CRC or other status
-// error, "short" for data shorter than 128 << N, "other" for an ID that
-// does not belong to the track), then the sectors the track lacks
-// ("missing": those of 1 to its highest R, and for the tracks d88adpcm
-// reads, any of 1 to 26). Every record is a <rect> of its own carrying
+// Every disk under its heading and its line about the plan, as the text
+// listing words them; then each track up to the last that is there (on
+// disk 0, at least to the last d88adpcm reads) as a row of its records in
+// file order, coloured by KindOf (class "present", "fm", "deleted",
+// "error", "short", "other"), then the sectors the track lacks ("missing":
+// those of 1 to its highest R among the records of its own C and H, and
+// on the tracks d88adpcm reads, when they are of its size or there are
+// none, any of 1 to 26). Every record is a <rect> of its own carrying
 // data-disk, data-track and data-record (its place in the track's walk,
-// from 1); a sector the track lacks carries the first two only. A run of
-// ordinary sectors is a group of its records with one <title>; any other
-// cell has its own. The tracks d88adpcm reads are outlined; those that
-// would not come out whole are outlined in red and named. Each title gives
-// IDs and marks. `title` heads the picture. Changes the current disk and the
-// sector range. The same image always gives the same bytes.
-std::string DrawDisk(D88File& d88, const std::string& title);
+// from 1); a missing sector's carries the first two only. A run of the
+// listing is a group of its records under one <title>; any other cell, and
+// a record of a run that the file cuts, has its own. A row says what the listing says of how its walk ended. On disk
+// 0 the tracks d88adpcm reads are outlined, those that would not come out
+// whole in red and named. Three or more absent tracks in a row that
+// d88adpcm does not read share one row. The same image always gives the
+// same bytes.
+//
+// `title` heads the picture; the document goes to `*svg` when the walk ends.
+class DiskPicture {
+ public:
+  DiskPicture(const std::string& title, std::string* svg);
+  void BeginImage(const ImageFacts& image);
+  void BeginDisk(const DiskFacts& disk);
+  void Track(const DiskFacts& disk, const TrackFacts& track);
+  void EndDisk(const DiskFacts& disk);
+  void EndImage(const ImageFacts& image);
 
-// d88ls --svg FILE: draws the open image `d88`, read from `image`, and
-// writes the picture to `path` under a temporary name in the same folder,
-// renamed when complete, so that no half-written picture carries the name.
-// Returns the exit code: 0, or 1 after "d88ls: PATH: reason" on `err`.
-int WriteDiskPicture(D88File& d88, const char* image, const char* path, std::FILE* err);
+ private:
+  void DrawTrack(const DiskFacts& disk, const TrackFacts& track);
+  // Draws the absent tracks not yet drawn: one row for three or more.
+  void EndAbsent(const DiskFacts& disk);
+
+  std::string title_;
+  std::string* svg_;
+  std::string body_;
+  int row_ = 4;  // the title and the legend take the first rows
+  int32_t absentFirst_ = -1, absentLast_ = -1;
+};
 
 #endif  // D88LS_DISKPICTURE_H_

@@ -9,8 +9,13 @@
 #include <io.h>
 #endif
 
+#include <optional>
+#include <vector>
+
+#include "common/Files.h"
 #include "d88/D88File.h"
 #include "d88ls/DiskPicture.h"
+#include "d88ls/ImageWalk.h"
 #include "d88ls/Listing.h"
 
 const CommandInfo kD88ls = {
@@ -106,31 +111,85 @@ ListCommandLine ParseListOptions(int argc, char** argv) {
   return line;
 }
 
+namespace {
+
+// A renderer that may be left out: the walk's calls reach it when it is
+// there.
+template <typename Renderer>
+class Maybe {
+ public:
+  explicit Maybe(std::optional<Renderer>& renderer) : renderer_(renderer) {}
+  void BeginImage(const ImageFacts& image) {
+    if (renderer_) renderer_->BeginImage(image);
+  }
+  void BeginDisk(const DiskFacts& disk) {
+    if (renderer_) renderer_->BeginDisk(disk);
+  }
+  void Track(const DiskFacts& disk, const TrackFacts& track) {
+    if (renderer_) renderer_->Track(disk, track);
+  }
+  void EndDisk(const DiskFacts& disk) {
+    if (renderer_) renderer_->EndDisk(disk);
+  }
+  void EndImage(const ImageFacts& image) {
+    if (renderer_) renderer_->EndImage(image);
+  }
+
+ private:
+  std::optional<Renderer>& renderer_;
+};
+
+}  // namespace
+
+void RenderImage(D88File& d88, const ImageFacts& image, const Renderings& what) {
+  std::optional<TextListing> text;
+  std::optional<JsonListing> json;
+  std::optional<DiskPicture> picture;
+  if (what.text != nullptr) text.emplace(what.text);
+  if (what.json != nullptr) json.emplace(what.json, what.path, what.warnings);
+  if (what.svg != nullptr) picture.emplace(what.title, what.svg);
+  WalkImage(d88, image, Maybe<TextListing>(text), Maybe<JsonListing>(json), Maybe<DiskPicture>(picture));
+}
+
 int ListFile(const ListOptions& options, std::FILE* out, std::FILE* err) {
   D88File d88;
   const char* path = options.image.c_str();
   if (!d88.Open(path)) return FileError(kD88ls, options.image, OpenFailure(options.image), err);
-  const uint64_t fileSize = ImageFileSize(d88);
   // An image that does not look like one is still listed: the warning says
   // what is odd, the listing what is there.
-  WarnAboutImage(d88, path, fileSize, err);
+  const ImageFacts image = DescribeImage(d88);
+  std::vector<std::string> warnings;
+  for (const std::string& text : image.warnings) {
+    warnings.push_back(std::string(kD88ls.name) + ": " + options.image + ": " + text);
+    std::fprintf(err, "%s\n", warnings.back().c_str());
+  }
   if (options.sector) {
-    const std::string problem = PrintSector(d88, options.choice, out);
+    const std::string problem = PrintSector(d88, options.choice, image.fileSize, out);
     if (problem.empty()) return kExitDone;
     std::fprintf(err, "%s: %s: %s\n", kD88ls.name, path, problem.c_str());
     return kExitFileError;
   }
-  if (options.json) {
 #ifdef _WIN32
+  if (options.json) {
     // The JSON is ASCII with line feeds, the same bytes on every platform.
     std::fflush(out);
     _setmode(_fileno(out), _O_BINARY);
-#endif
-    ListImageJson(d88, path, fileSize, out);
-  } else {
-    ListImage(d88, out);
   }
-  if (!options.svg.empty()) return WriteDiskPicture(d88, path, options.svg.c_str(), err);
+#endif
+  Renderings what;
+  (options.json ? what.json : what.text) = out;
+  what.path = options.image;
+  what.warnings = warnings;
+  std::string svg;
+  if (!options.svg.empty()) {
+    what.svg = &svg;
+    what.title = FileName(options.image) + ": " + std::to_string(image.disks) + (image.disks == 1 ? " disk" : " disks");
+  }
+  RenderImage(d88, image, what);
+  if (options.svg.empty()) return kExitDone;
+  if (const int error = WriteWholeFile(options.svg, reinterpret_cast<const uint8_t*>(svg.data()), svg.size())) {
+    return FileError(kD88ls, options.svg, error, err);
+  }
   return kExitDone;
 }
 

@@ -4,8 +4,11 @@
 
 #include <cstdio>
 #include <string>
+#include <vector>
 
 #include "common/Command.h"
+#include "d88/D88File.h"
+#include "d88ls/ImageWalk.h"
 #include "d88ls/SectorDump.h"
 
 extern const CommandInfo kD88ls;
@@ -19,6 +22,20 @@ struct ListOptions {
 };
 
 using ListCommandLine = CommandLine<ListOptions>;
+
+// What one walk of an image renders, each left out where null.
+struct Renderings {
+  std::FILE* text = nullptr;  // the text listing
+  std::FILE* json = nullptr;  // the JSON document, of the image at `path`, with `warnings`
+  std::string path;
+  std::vector<std::string> warnings;
+  std::string* svg = nullptr;  // the picture, headed `title`
+  std::string title;
+};
+
+// Walks the open image `d88`, whose facts are `image`, once, rendering
+// each of `what`. Changes the current disk and the sector range.
+void RenderImage(D88File& d88, const ImageFacts& image, const Renderings& what);
 
 // Reads argv[1..argc-1].
 ListCommandLine ParseListOptions(int argc, char** argv);

@@ -1,16 +1,12 @@
 #include "d88ls/SectorDump.h"
 
-#include <vector>
-
 #include "common/ShiftJis.h"
-#include "d88ls/Listing.h"
+#include "d88ls/ImageWalk.h"
 
 namespace {
 
 constexpr size_t kBytesPerLine = 16;
 
-// Every walk ends after kMaxRecordsPerTrack records.
-SectorRecord g_records[kMaxRecordsPerTrack];
 // A record's data: its size is 16 bits wide.
 uint8_t g_data[0xFFFF];
 
@@ -54,23 +50,19 @@ void DumpBytes(const uint8_t* data, size_t size, std::FILE* out) {
   }
 }
 
-std::string PrintSector(D88File& d88, const SectorChoice& choice, std::FILE* out) {
+std::string PrintSector(D88File& d88, const SectorChoice& choice, uint64_t fileSize, std::FILE* out) {
   if (choice.disk < 0 || choice.disk >= d88.GetDiskCount() || !d88.SelectDisk(choice.disk)) {
     return "no disk " + std::to_string(choice.disk) + "; the image holds " + Plural(d88.GetDiskCount(), "disk");
   }
-  const std::string where = "disk " + std::to_string(choice.disk) + ", track " + std::to_string(choice.track);
-  const RecordListing listing = d88.ReadRecords(choice.track, g_records, kMaxRecordsPerTrack);
-  if (listing.end == WalkEnd::kNoTrack) return "disk " + std::to_string(choice.disk) + " has no track " + std::to_string(choice.track);
-  if (choice.record < 1 || choice.record > listing.records) {
-    return where + ": no record " + std::to_string(choice.record) + "; the track holds " +
-           Plural(listing.records, "record");
+  const TrackFacts track = WalkTrack(d88, choice.track, fileSize);
+  const std::string disk = "disk " + std::to_string(choice.disk);
+  if (!track.present) return disk + " has no track " + std::to_string(choice.track);
+  if (choice.record < 1 || choice.record > track.count) {
+    return disk + ", track " + std::to_string(choice.track) + ": no record " + std::to_string(choice.record) +
+           "; the track holds " + Plural(track.count, "record");
   }
-  const SectorRecord& rec = g_records[choice.record - 1];
-  std::vector<std::string> marks = RecordMarks(rec);
-  if (rec.dataPresent < rec.dataSize) marks.push_back("file ends after " + std::to_string(rec.dataPresent) + " of them");
-  std::fprintf(out, "C%u H%u R%u N%u", rec.c, rec.h, rec.r, rec.n);
-  for (size_t i = 0; i < marks.size(); ++i) std::fprintf(out, "%s%s", i == 0 ? " (" : ", ", marks[i].c_str());
-  std::fprintf(out, "%s: %u bytes\n", marks.empty() ? "" : ")", static_cast<unsigned>(rec.dataSize));
+  const SectorRecord& rec = track.records[choice.record - 1];
+  std::fprintf(out, "%s: %u bytes\n", RecordText(rec).c_str(), static_cast<unsigned>(rec.dataSize));
   const int32_t got = d88.ReadRecordData(rec, g_data, static_cast<int32_t>(sizeof g_data));
   DumpBytes(g_data, static_cast<size_t>(got), out);
   return "";

@@ -31,12 +31,13 @@ struct SectorChoice {
 // A short last line is padded to the column.
 void DumpBytes(const uint8_t* data, size_t size, std::FILE* out);
 
-// Prints record `choice` of the open image `d88` to `out`: a first line of
-// its ID, its marks in the listing's words and its recorded data size
-// ("C36 H0 R1 N1: 256 bytes"), then what the file holds of its data as
-// DumpBytes writes it. Returns "" when printed; otherwise, with nothing
-// printed, why there is no such record ("no disk 3; the image holds 1", ...).
-// Changes the current disk.
-std::string PrintSector(D88File& d88, const SectorChoice& choice, std::FILE* out);
+// Prints record `choice` of the open image `d88`, whose file holds
+// `fileSize` bytes, to `out`: a first line of its ID, its marks in the
+// listing's words and its recorded data size ("C36 H0 R1 N1: 256 bytes"),
+// then what the file holds of its data as DumpBytes writes it. Returns ""
+// when printed; otherwise, with nothing printed, why there is no such
+// record ("no disk 3; the image holds 1 disk", ...). Changes the current
+// disk.
+std::string PrintSector(D88File& d88, const SectorChoice& choice, uint64_t fileSize, std::FILE* out);
 
 #endif  // D88LS_SECTORDUMP_H_

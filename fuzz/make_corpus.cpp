@@ -1,6 +1,7 @@
 // make_corpus DIR: writes the seed inputs of the fuzz targets into
-// DIR/reader, DIR/extract and DIR/cutfile: a well-formed 2HD image, several
-// disks, and one small image for each kind of fault the reader meets.
+// DIR/reader, DIR/extract, DIR/cutfile and DIR/picture: a well-formed 2HD
+// image, several disks, and one small image for each kind of fault the
+// reader meets; DIR/adpcm: pieces of the sample's RAM; DIR/ranges: lists.
 #include <sys/stat.h>
 
 #include <cstdio>
@@ -107,7 +108,18 @@ int main(int argc, char** argv) {
     return 1;
   }
   const std::string dir = argv[1];
-  for (const char* sub : {"", "/reader", "/extract", "/cutfile", "/adpcm"}) mkdir((dir + sub).c_str(), 0755);
+  for (const char* sub : {"", "/reader", "/extract", "/cutfile", "/adpcm", "/picture", "/ranges"}) {
+    mkdir((dir + sub).c_str(), 0755);
+  }
+  // The ranges target: the image's size in 16-byte units (here 4096 bytes),
+  // then a list.
+  const std::pair<const char*, std::string> lists[] = {
+      {"ranges", "# drums\n0x100:0x180\n\n  16 : 32   # kick\r\n\t0X200:0x204\n0x180:0x200"},
+      {"overlap", "10:20\n15:30\n0:100\n"},
+      {"bom-and-nul", std::string("\xEF\xBB\xBF" "0:16\n16:32\0x\n", 17)},
+      {"wrong", "0:16\nsixteen\n0xab:0x10\n"},
+  };
+  for (const auto& [name, list] : lists) Write(dir + "/ranges/" + name, {0, 1}, Bytes(list.begin(), list.end()));
   // The audio target: a gap length byte, then a piece of the sample's RAM
   // with each of its sounds, and short runs of both fill values.
   const Bytes ram = SampleRam();
@@ -128,6 +140,7 @@ int main(int argc, char** argv) {
     Write(dir + "/reader/" + name + "-aimed", aimed, image);
     Write(dir + "/extract/" + name, {}, image);
     Write(dir + "/cutfile/" + name, cutArgs, image);
+    Write(dir + "/picture/" + name, {}, image);
   }
   for (const auto& [name, input] : AimedReaderSeeds()) Write(dir + "/reader/" + name, {}, input);
   return 0;

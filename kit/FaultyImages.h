@@ -84,8 +84,45 @@ inline std::vector<NamedImage> SmallFaultyImages() {
   return out;
 }
 
+// A whole disk of `cylinders` cylinders, both heads, whose every track holds
+// `sectors` sectors of size code `n`: 8 of 1024 bytes (PC-98 2HD) or 9 of
+// 512 (2DD), as many real images do. d88adpcm reads none of them.
+inline Disk SectorSizeDisk(int cylinders, int sectors, int n, const std::string& name) {
+  Disk d;
+  d.name = name;
+  for (int t = 0; t < 2 * cylinders; ++t) d.tracks[t] = StandardTrack(t, sectors, n);
+  return d;
+}
+
+// Disk names in Shift_JIS as real images have them: "ソフト表示", whose ソ and
+// 表 end in 0x5C, the byte of a backslash alone; "能十予" of three such; and a
+// name whose first byte begins a pair that its next byte, a quote, cannot
+// end.
+inline Bytes ShiftJisNamesImage() {
+  return Concat({Standard2HD(1, "\x83\x5C\x83\x74\x83\x67\x95\x5C\x8E\xA6").Build(),
+                 Standard2HD(1, "\x94\x5C\x8F\x5C\x97\x5C").Build(),
+                 Standard2HD(1, "\x81\x22><svg onload=\"").Build()});
+}
+
+// Marks the listing and the picture must read alike: a density byte that is
+// neither 0x00 nor 0x40, the status 0x10 that says deleted data with no
+// deleted byte, a deleted byte that is not 0x10, and size codes whose 128
+// << N leaves an int (N 24, 25) or names no size at all (N 255).
+inline Disk OddMarksDisk() {
+  Disk d = Four();
+  d.name = "MARKS";
+  d.tracks[72][0].density = 0x01;
+  d.tracks[72][1].density = 0x01;
+  d.tracks[72][2].status = 0x10;
+  d.tracks[72][3].deleted = 0x02;
+  for (int n : {24, 24, 25, 25, 255}) d.tracks[0].push_back(MakeRecord(0, 0, 1 + static_cast<int>(d.tracks[0].size()), n, 5, Bytes()));
+  return d;
+}
+
 // Whole disks: the sample and its damaged and real-shaped variants, short
-// tables, several disks, a cut file, no disk at all, a size of 0.
+// tables, several disks, a cut file, sectors of other sizes, names in
+// Shift_JIS, odd marks, more disks than the reader takes, no disk at all, a
+// size of 0.
 inline std::vector<NamedImage> SampleFaultyImages() {
   std::vector<NamedImage> out;
   const Bytes sample = SampleDisk().Build();
@@ -103,6 +140,14 @@ inline std::vector<NamedImage> SampleFaultyImages() {
   // a quote and a backslash; a pair cut off by the name's end.
   out.push_back({"names.d88", Concat({Standard2HD(1, "\x83\x7B\x83\x43\x83\x58 \xB1\xB2 \x88\x9F").Build(),
                                      Standard2HD(1, "A\x01\"\\\x7F B").Build(), Standard2HD(1, "AB\x83").Build()})});
+  out.push_back({"sectors-1024.d88", SectorSizeDisk(77, 8, 3, "PC98 2HD").Build()});
+  Disk sectors512 = SectorSizeDisk(80, 9, 2, "2DD");
+  sectors512.mediaType = 0x10;
+  out.push_back({"sectors-512.d88", sectors512.Build()});
+  out.push_back({"names-sjis.d88", ShiftJisNamesImage()});
+  out.push_back({"odd-marks.d88", OddMarksDisk().Build()});
+  // More disks than the reader takes: 65 of four sectors each.
+  out.push_back({"disks-65.d88", Concat(std::vector<Bytes>(65, Four(0).Build()))});
   out.push_back({"empty.d88", Bytes()});
   out.push_back({"short-header.d88", Slice(sample, 0, 600)});
   Disk zero = Standard2HD(77);

@@ -17,7 +17,9 @@ cmake --build "$build"
 rm -rf "$build/seeds"
 "$build/fuzz/make_corpus" "$build/seeds"
 mkdir -p "$build/artifacts"
-for target in reader extract cutfile adpcm; do
+# Every target fuzz/CMakeLists.txt builds, so that the list lives there alone.
+for binary in "$build"/fuzz/*_fuzz; do
+  target=$(basename "$binary" _fuzz)
   mkdir -p "$build/corpus/$target"
   echo "== fuzzing $target for ${seconds}s"
   "$build/fuzz/${target}_fuzz" -max_total_time="$seconds" -timeout=10 -max_len=65536 -print_final_stats=1 \

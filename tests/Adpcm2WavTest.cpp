@@ -238,15 +238,16 @@ class Conversion : public ProgramRun {
   std::string out, err;
 };
 
-TEST_F(Conversion, RangesOutsideTheFileAreUsageErrors) {
+// --range and a --ranges line are checked alike, with the same words.
+TEST_F(Conversion, RangesOutsideTheFileAreUsageErrorsSaidAlikeForBothOptions) {
   Write("ADPCM", Bytes(100, 0x42));
   const struct {
     uint64_t start, end;
     std::string problem;
   } cases[] = {
       {0x10, 0x200, "range 0x10:0x200 is not within the file's 100 bytes"},
-      {50, 50, "range 0x32:0x32 is not within the file's 100 bytes"},
-      {60, 40, "range 0x3C:0x28 is not within the file's 100 bytes"},
+      {50, 50, "range 0x32:0x32 is empty or reversed"},
+      {60, 40, "range 0x3C:0x28 is empty or reversed"},
       {0, 101, "range 0x0:0x65 is not within the file's 100 bytes"},
   };
   for (const auto& c : cases) {
@@ -257,6 +258,12 @@ TEST_F(Conversion, RangesOutsideTheFileAreUsageErrors) {
     EXPECT_EQ(out, "");
     EXPECT_EQ(err, "adpcm2wav: " + c.problem + "\n" + kAdpcm2Wav.usage);
     EXPECT_FALSE(Exists("ADPCM.wav"));
+    const std::string line = std::to_string(c.start) + ":" + std::to_string(c.end) + "\n";
+    Write("list.txt", Bytes(line.begin(), line.end()));
+    Adpcm2WavOptions list = Options("ADPCM", WavMode::kRanges);
+    list.rangesFile = dir.File("list.txt");
+    EXPECT_EQ(Convert(list), 2) << c.problem;
+    EXPECT_EQ(err, "adpcm2wav: " + dir.File("list.txt") + ":1: " + c.problem + "\n" + kAdpcm2Wav.usage);
   }
   Adpcm2WavOptions whole = Options("ADPCM", WavMode::kRange);
   whole.rangeEnd = 100;

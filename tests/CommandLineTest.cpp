@@ -73,6 +73,11 @@ TEST(Adpcm2WavOptions, WrongCommandLinesSayWhatIsWrong) {
       {{"ADPCM", "-r"}, "-r needs a value"},
       {{"--list=yes", "ADPCM"}, "--list takes no value"},
       {{"--list", "--svg", "map.svg", "ADPCM"}, "--list writes nothing; leave out --svg"},
+      {{"--json", "ADPCM"}, "--json goes with --list"},
+      {{"--whole", "--json", "ADPCM"}, "--json goes with --list"},
+      // Hexadecimal digits only after 0x.
+      {{"-r", "80a0", "ADPCM"}, "not a number: 80a0"},
+      {{"--range", "10:2f", "ADPCM"}, "not a range START:END: 10:2f"},
   };
   for (const auto& c : cases) {
     const Adpcm2WavCommandLine line = ParseWav(c.args);

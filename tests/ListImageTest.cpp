@@ -5,7 +5,7 @@
 
 #include "common/Json.h"
 #include "common/ShiftJis.h"
-#include "d88ls/Listing.h"
+#include "d88ls/ListCommand.h"
 #include "kit/Shapes.h"
 #include "tests/ImageNames.h"
 #include "tests/ProgramRun.h"
@@ -15,18 +15,32 @@ namespace {
 
 class ListImageTest : public ReaderTest {
  protected:
-  std::string Listing(const Bytes& image) {
+  // What the walk of `image` gives a listing: the text, or the JSON of an
+  // image named image.d88.
+  std::string Render(const Bytes& image, bool json) {
     if (!OpenImage(image)) return "(cannot open)";
-    return Captured(dir.File("out.txt"), [&](std::FILE* f) { ListImage(d88, f); });
+    const ImageFacts facts = DescribeImage(d88);
+    return Captured(dir.File("out.txt"), [&](std::FILE* f) {
+      Renderings what;
+      (json ? what.json : what.text) = f;
+      what.path = "image.d88";
+      what.warnings = WarningLines(facts);
+      RenderImage(d88, facts, what);
+    });
   }
-  std::string Json(const Bytes& image) {
-    if (!OpenImage(image)) return "(cannot open)";
-    return Captured(dir.File("out.json"),
-                    [&](std::FILE* f) { ListImageJson(d88, "image.d88", ImageFileSize(d88), f); });
-  }
+  std::string Listing(const Bytes& image) { return Render(image, false); }
+  std::string Json(const Bytes& image) { return Render(image, true); }
+  // The warnings as d88ls writes them on standard error.
   std::string Warning(const Bytes& image) {
     if (!OpenImage(image)) return "(cannot open)";
-    return Captured(dir.File("err.txt"), [&](std::FILE* f) { WarnAboutImage(d88, "image.d88", ImageFileSize(d88), f); });
+    std::string err;
+    for (const std::string& line : WarningLines(DescribeImage(d88))) err += line + "\n";
+    return err;
+  }
+  static std::vector<std::string> WarningLines(const ImageFacts& facts) {
+    std::vector<std::string> lines;
+    for (const std::string& text : facts.warnings) lines.push_back("d88ls: image.d88: " + text);
+    return lines;
   }
 };
 
@@ -149,7 +163,14 @@ TEST_F(ListImageTest, SummaryWritesRunsOfNeighbouringTracksThatYieldAlike) {
 
 // ---------------------------------------------------------------- warnings
 
-TEST_F(ListImageTest, WarnsWhenTheFirstDiskDoesNotLookLikeOne) {
+// `count` disks of one small track each, back to back.
+Bytes SmallDisks(int count) {
+  Disk small;
+  small.tracks[0] = {MakeRecord(0, 0, 1, 0, 1, Bytes(128, 1))};
+  return Concat(std::vector<Bytes>(static_cast<size_t>(count), small.Build()));
+}
+
+TEST_F(ListImageTest, WarnsWhenTheImageIsNotWhatItSeems) {
   const Bytes standard = Standard2HD(1).Build();
   Bytes cut = Slice(standard, 0, standard.size() - 100);
   Disk oddMedia = Standard2HD(1);
@@ -172,9 +193,16 @@ TEST_F(ListImageTest, WarnsWhenTheFirstDiskDoesNotLookLikeOne) {
       {"a header cut short", Slice(standard, 0, kDiskHeaderSize - 1), "d88ls: image.d88: no disk found\n"},
       {"a header of zero bytes", Bytes(kDiskHeaderSize, 0),
        prefix + "its size field says 0 bytes, the file holds 688 from it; no track entry points inside it\n"},
+      // A D88 disk all the same, cut short.
       {"a file cut short", cut,
+       "d88ls: image.d88: warning: the file is cut short: disk 0's size field says " + std::to_string(standard.size()) +
+           " bytes, the file holds " + std::to_string(cut.size()) + " from it\n"},
+      {"a file cut short inside its second disk", Concat({standard, cut}),
+       "d88ls: image.d88: warning: the file is cut short: disk 1's size field says " + std::to_string(standard.size()) +
+           " bytes, the file holds " + std::to_string(cut.size()) + " from it\n"},
+      {"a file cut short whose disk is odd besides", Slice(oddMedia.Build(), 0, cut.size()),
        prefix + "its size field says " + std::to_string(standard.size()) + " bytes, the file holds " +
-           std::to_string(cut.size()) + " from it\n"},
+           std::to_string(cut.size()) + " from it; media type 0x55 is none of the five known\n"},
       {"a size smaller than a header", tiny.Build(),
        prefix + "its size field says 100 bytes, the file holds " + std::to_string(standard.size()) +
            " from it; no track entry points inside it\n"},
@@ -188,8 +216,21 @@ TEST_F(ListImageTest, WarnsWhenTheFirstDiskDoesNotLookLikeOne) {
          return d.Build();
        }(), prefix + "no track entry points inside it\n"},
       {"a file a byte short", Slice(standard, 0, standard.size() - 1),
-       prefix + "its size field says " + std::to_string(standard.size()) + " bytes, the file holds " +
-           std::to_string(standard.size() - 1) + " from it\n"},
+       "d88ls: image.d88: warning: the file is cut short: disk 0's size field says " + std::to_string(standard.size()) +
+           " bytes, the file holds " + std::to_string(standard.size() - 1) + " from it\n"},
+      // The reader takes 64 disks; the file going on past them is said.
+      {"64 disks", SmallDisks(64), ""},
+      {"64 disks and less than a header", Concat({SmallDisks(64), Bytes(kDiskHeaderSize - 1, 0)}), ""},
+      {"65 disks", SmallDisks(65),
+       "d88ls: image.d88: warning: the file goes on past disk 63, the last of the 64 disks d88ls reads\n"},
+      {"64 disks and a header", Concat({SmallDisks(64), Bytes(kDiskHeaderSize, 0)}),
+       "d88ls: image.d88: warning: the file goes on past disk 63, the last of the 64 disks d88ls reads\n"},
+      // A size of 0 finds the first header 64 times: nothing goes on.
+      {"a size of 0", [] {
+         Disk d = Standard2HD(1);
+         d.SetSize(0);
+         return d.Build();
+       }(), prefix + "its size field says 0 bytes, the file holds 14832 from it; no track entry points inside it\n"},
       {"an unknown media byte", oddMedia.Build(), prefix + "media type 0x55 is none of the five known\n"},
       {"all three", everything.Build(),
        prefix + "its size field says 4294967295 bytes, the file holds 688 from it; no track entry points inside it; "
@@ -240,12 +281,22 @@ TEST_F(ListImageTest, JsonTellsTheEndingsAndRecordFields) {
       "\"end\": \"file_ends_in_data\"",
       "\"data_size\": 256, \"density\": 0, \"deleted\": 0, \"status\": 0, \"data_present\": 246}",
       "\"extracted_disk\": 0,",
-      "\"warnings\": [\n    \"d88ls: image.d88: warning: disk 0 does not look like a D88 disk: its size field says",
+      "\"warnings\": [\n    \"d88ls: image.d88: warning: the file is cut short: disk 0's size field says",
   };
   for (const char* part : expected) EXPECT_NE(json.find(part), std::string::npos) << part << "\n" << json;
   const std::string none = Json(Bytes());
   EXPECT_EQ(none, "{\n  \"image\": \"image.d88\",\n  \"file_size\": 0,\n  \"disks\": [],\n  \"extracted_disk\": null,\n"
                   "  \"warnings\": [\n    \"d88ls: image.d88: no disk found\"\n  ]\n}\n");
+}
+
+TEST_F(ListImageTest, JsonTrackEntriesAreFromTheirDisksStartAndOffsetsFromTheFiles) {
+  const Bytes first = Standard2HD(1).Build();
+  const std::string json = Json(Concat({first, Standard2HD(1).Build()}));
+  const uint32_t entry = GetLE32(&first[kTrackTableOffset + 4]);  // track 1
+  const std::string second = json.substr(json.find("\"index\": 1,"));
+  const std::string track1 = "\"track\": 1,\n          \"entry\": " + std::to_string(entry) +
+                             ",\n          \"offset\": " + std::to_string(first.size() + entry) + ",";
+  EXPECT_NE(second.find(track1), std::string::npos) << track1 << "\n" << second.substr(0, 600);
 }
 
 // ---------------------------------------------------------------- the JSON writer and the decoder
@@ -329,6 +380,7 @@ TEST(ShiftJis, DecodesCodePage932) {
       {"a first byte at the end", "A\x81", -1, ""},
       {"a second byte out of range", "\x81\x20", -1, ""},
       {"second byte 0x7F", "\x81\x7F", -1, ""},
+      {"a second byte past 0xFC", "\x88\xFD", -1, ""},
       {"a pair with no character", "\x85\x40", -1, ""},
       {"0x80 alone, as the browsers read it", "\x80", 2, "\xC2\x80"},
       {"0xA0 alone: undefined, though cp932 maps it", "A\xA0", -1, ""},

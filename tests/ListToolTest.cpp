@@ -3,6 +3,7 @@
 
 #include <gtest/gtest.h>
 
+#include "kit/FaultyImages.h"
 #include "kit/ImageBuilder.h"
 #include "kit/Shapes.h"
 #include "kit/TestUtil.h"
@@ -115,7 +116,7 @@ TEST_F(ListRun, ShapesOfRealImagesAreShownForWhatTheyAre) {
   const testutil::ProcessResult r = List(testimage::ShapesImage());
   EXPECT_EQ(r.exitCode, 0);
   // The file is cut short of the disk's size.
-  EXPECT_EQ(r.err, Text("d88ls: image.d88: warning: disk 0 does not look like a D88 disk: its size field says " +
+  EXPECT_EQ(r.err, Text("d88ls: image.d88: warning: the file is cut short: disk 0's size field says " +
                         std::to_string(testimage::ShapesDisk().Build().size()) + " bytes, the file holds " +
                         std::to_string(testimage::ShapesImage().size()) + " from it\n"));
   EXPECT_EQ(r.out, Text(
@@ -154,7 +155,7 @@ TEST_F(ListRun, MarksUnusualRecordsAndJoinsRunsOnlyWhereTheMarksAgree) {
   d.tracks[0][3].density = 0x01;
   d.tracks[0][4].deleted = 0x02;
   d.tracks[0][5].data.resize(200);
-  // Counts that run on: into track 2, and past the disk's end.
+  // Counts that run on: into track 2, and to the disk's end.
   d.tracks[1] = StandardTrack(1, 2);
   for (auto& rec : d.tracks[1]) rec.count = 5;
   d.tracks[2] = {MakeRecord(1, 0, 1, 1, 1, Bytes(256, 1)), MakeRecord(1, 0, 2, 1, 0, Bytes(256, 2))};
@@ -173,12 +174,77 @@ TEST_F(ListRun, MarksUnusualRecordsAndJoinsRunsOnlyWhereTheMarksAgree) {
             "C0 H0 R5 N0 (deleted mark 0x02), C0 H0 R6 N0 (200 bytes)\n"
             "  track 1: 2 records: C0 H1 R1-2 N1; counts run on into the next track\n"
             "  track 2: 1 record: C1 H0 R1 N1; then a header saying 0 records\n"
-            "  track 3: 1 record: C1 H1 R1 N1; counts run on past the disk's end\n"
+            "  track 3: 1 record: C1 H1 R1 N1; the disk ends after record 1, though its count says 4\n"
             "disk 1: \"NEXT\", media type 0x55\n"
             "disk 0: d88adpcm tracks 72-148: incomplete: " +
                 MissingFrom(72) +
                 "\ndisk 1: d88adpcm reads disk 0 only; were this disk first, tracks 72-148 would be incomplete: " +
                 MissingFrom(72) + "\n"));
+}
+
+// Names are taken a Shift_JIS character at a time: 0x5C that ends a
+// character is no backslash, and a byte that begins no character is
+// escaped, so that the quote after it keeps its own escape.
+TEST_F(ListRun, NamesKeepTheirShiftJisCharactersWhole) {
+  const testutil::ProcessResult r = List(testimage::ShiftJisNamesImage());
+  EXPECT_EQ(r.exitCode, 0);
+  const std::string heading[] = {"disk 0: \"\x83\x5C\x83\x74\x83\x67\x95\x5C\x8E\xA6\", media type 0x20 (2HD)\n",
+                                 "disk 1: \"\x94\x5C\x8F\x5C\x97\x5C\", media type 0x20 (2HD)\n",
+                                 "disk 2: \"\\x81\\\"><svg onload=\\\"\", media type 0x20 (2HD)\n"};
+  for (const std::string& line : heading) EXPECT_NE(r.out.find(Text(line)), std::string::npos) << line << r.out;
+  // A pair cut off by the name's end; 0x80 and 0xA0, no characters; a
+  // half-width katakana, one.
+  const testutil::ProcessResult odd = List(Concat({Standard2HD(1, "AB\x83").Build(), Standard2HD(1, "\x80\xA0\xB1").Build()}));
+  EXPECT_NE(odd.out.find(Text("disk 0: \"AB\\x83\", media")), std::string::npos) << odd.out;
+  EXPECT_NE(odd.out.find(Text("disk 1: \"\\x80\\xA0\xB1\", media")), std::string::npos) << odd.out;
+}
+
+TEST_F(ListRun, SectorsOfAnotherSizeAreSaidOnceInTheSummary) {
+  const struct {
+    const char* what;
+    Disk disk;
+  } cases[] = {
+      {"8 x 1024", testimage::SectorSizeDisk(77, 8, 3, "PC98")},
+      {"9 x 512", testimage::SectorSizeDisk(80, 9, 2, "2DD")},
+  };
+  for (const auto& c : cases) {
+    const testutil::ProcessResult r = List(c.disk.Build());
+    EXPECT_NE(r.out.find(Text("disk 0: d88adpcm tracks 72-148: incomplete: 72-148 (0 of 26); d88adpcm reads sectors of "
+                              "256 bytes (N1), tracks 72-148 hold other sizes\n")),
+              std::string::npos)
+        << c.what << "\n" << r.out.substr(r.out.size() - 300);
+  }
+  // Only where the sector d88adpcm misses is there in another size: track
+  // 74 lacks R1 at all, track 76 has it in both sizes but the 256-byte one
+  // is short, track 78 in 512 bytes only.
+  Disk mixed;
+  for (int t = 72; t <= 148; t += 2) mixed.tracks[t] = StandardTrack(t, 26);
+  mixed.tracks[74].erase(mixed.tracks[74].begin());
+  mixed.tracks[76][0].data.resize(100);
+  mixed.tracks[76].insert(mixed.tracks[76].begin() + 1, MakeRecord(38, 0, 1, 2, 27, Bytes(512, 1)));
+  for (testimage::Record& rec : mixed.tracks[76]) rec.count = 27;
+  mixed.tracks[78][0] = MakeRecord(39, 0, 1, 2, 26, Bytes(512, 1));
+  mixed.tracks[82][5] = MakeRecord(41, 0, 6, 3, 26, Bytes(1024, 1));
+  const testutil::ProcessResult r = List(mixed.Build());
+  EXPECT_NE(r.out.find(Text("disk 0: d88adpcm tracks 72-148: incomplete: 74-78 (0 of 26), 82 (5 of 26); d88adpcm reads "
+                            "sectors of 256 bytes (N1), tracks 78, 82 hold other sizes\n")),
+            std::string::npos)
+      << r.out.substr(r.out.size() - 300);
+}
+
+// The reader takes 64 disks; a file that goes on past them says so, and
+// the 64 are listed all the same.
+TEST_F(ListRun, AFileThatGoesOnPastTheLastDiskReadIsSaid) {
+  Write("image.d88", Concat(std::vector<Bytes>(65, Standard2HD(1).Build())));
+  const std::string warning = "d88ls: image.d88: warning: the file goes on past disk 63, the last of the 64 disks d88ls reads";
+  const testutil::ProcessResult text = D88ls({"image.d88"});
+  EXPECT_EQ(text.exitCode, 0);
+  EXPECT_EQ(text.err, Text(warning + "\n"));
+  EXPECT_EQ(text.out.substr(0, Text("64 disks\n").size()), Text("64 disks\n"));
+  const testutil::ProcessResult json = D88ls({"--json", "image.d88"});
+  EXPECT_EQ(json.exitCode, 0);
+  EXPECT_EQ(json.err, Text(warning + "\n"));
+  EXPECT_NE(json.out.find("  \"warnings\": [\n    \"" + warning + "\"\n  ]\n}\n"), std::string::npos);
 }
 
 TEST_F(ListRun, ListingStaysProportionalToTheRecordsThere) {

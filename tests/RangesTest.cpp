@@ -21,7 +21,7 @@ TEST(RangeList, ReadsLinesInOrderWithCommentsAndBlanks) {
       "0x100:0x180\n"
       "\n"
       "  16 : 32   # kick\r\n"
-      "\t0X200:0x204\n"
+      "\t0X200:0x204\r\n"
       "0x180:0x200",  // no line end at the end, and touching the first
       0x204);
   ASSERT_EQ(list.badLine, 0u) << list.problem;
@@ -33,9 +33,21 @@ TEST(RangeList, ReadsLinesInOrderWithCommentsAndBlanks) {
   }
 }
 
+TEST(RangeList, ATextFileAsEditorsWriteIt) {
+  // A byte order mark as Notepad writes it, comments in other scripts
+  // (UTF-8 and Shift_JIS), tabs.
+  const RangeList list = ParseRanges("\xEF\xBB\xBF" "0:16 # \xE5\xA4\xAA\xE9\xBC\x93\r\n\t16:32\t# \x91\xBE\x8C\xDB\r\n", 64);
+  ASSERT_EQ(list.badLine, 0u) << list.problem;
+  ASSERT_EQ(list.spans.size(), 2u);
+  EXPECT_EQ(list.spans[1].start, 16u);
+  EXPECT_EQ(list.spans[1].end, 32u);
+  // A byte order mark only at the start.
+  EXPECT_EQ(ParseRanges("0:16\n\xEF\xBB\xBF" "16:32\n", 64).badLine, 2u);
+}
+
 TEST(RangeList, WrongListsNameTheLine) {
   const struct {
-    const char* text;
+    std::string text;
     size_t line;
     const char* problem;
   } cases[] = {
@@ -56,6 +68,23 @@ TEST(RangeList, WrongListsNameTheLine) {
       // Line 2 overlaps line 1, which reaches past line 3 that starts
       // between them: the first line that overlaps any before it is named.
       {"0:100\n30:40\n10:20\n", 2, "overlaps line 1"},
+      {"10:20\n15:30\n0:100\n", 2, "overlaps line 1"},
+      {"20:30\n0:10\n5:25\n", 3, "overlaps line 1"},
+      // The first wrong line, whatever is wrong with the lines after it.
+      {"0:16\n8:24\nsixteen\n", 2, "overlaps line 1"},
+      {"0:16\nsixteen\n8:24\n", 2, "not a range START:END: sixteen"},
+      // Text, not bytes: a NUL or another control byte refuses the list,
+      // in a comment too; a byte outside a comment is part of a range or wrong.
+      {std::string("0:16\0x\n", 8), 1, "byte 0x00 is not text"},
+      {std::string("0:16\n# \0\n", 10), 2, "byte 0x00 is not text"},
+      {"0:16\r32:48\n", 1, "byte 0x0D is not text"},
+      {"0:16\x7F\n", 1, "byte 0x7F is not text"},
+      {"0:16\n16:32\xA0\n", 2, "not a range START:END: 16:32\xA0"},
+      // Hexadecimal digits only after 0x; messages in upper case.
+      {"12a:16\n", 1, "not a range START:END: 12a:16"},
+      {"0xab:0x10\n", 1, "range 0xAB:0x10 is empty or reversed"},
+      // CR LF line ends count lines as LF alone does.
+      {"0:16\r\n16:8\r\n", 2, "range 0x10:0x8 is empty or reversed"},
   };
   for (const auto& c : cases) {
     const RangeList list = ParseRanges(c.text, 4096);

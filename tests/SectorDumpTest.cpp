@@ -98,7 +98,7 @@ TEST_F(SectorRun, EachRecordOfTheWalkWithItsIdMarksSizeAndBytes) {
   };
   for (const auto& c : cases) {
     CapturedStream out(dir.File("out.txt"));
-    EXPECT_EQ(PrintSector(d88, c.choice, out.get()), "");
+    EXPECT_EQ(PrintSector(d88, c.choice, d88.GetFileSize(), out.get()), "");
     const std::string text = out.Text();
     EXPECT_EQ(text.substr(0, text.find('\n')), c.first);
     size_t lines = 0;
@@ -119,7 +119,7 @@ TEST_F(SectorRun, EachRecordOfTheWalkWithItsIdMarksSizeAndBytes) {
   };
   for (const auto& c : missing) {
     CapturedStream out(dir.File("out.txt"));
-    EXPECT_EQ(PrintSector(d88, c.choice, out.get()), c.problem);
+    EXPECT_EQ(PrintSector(d88, c.choice, d88.GetFileSize(), out.get()), c.problem);
     EXPECT_EQ(out.Text(), "");
   }
 }

@@ -24,15 +24,35 @@ STATUS = {0x10: "deleted data mark", 0xA0: "ID CRC error", 0xB0: "data CRC error
 PLAN_FIRST, PLAN_LAST, PLAN_SECTORS = 72, 148, 26
 
 
+def is_pair(two):
+    """Whether `two` is two bytes that cp932 reads as one character."""
+    try:
+        return len(two) == 2 and len(two.decode("cp932")) == 1
+    except UnicodeDecodeError:
+        return False
+
+
 def name_text(raw):
-    out = b'"'
-    for b in raw:
-        if b in b'"\\':
+    """The name as the listing quotes it: a Shift_JIS character at a time,
+    so that no pair is split; a quote and a backslash of their own escaped,
+    control characters and bytes that are no character as \\xNN."""
+    out, i = b'"', 0
+    while i < len(raw):
+        b = raw[i]
+        if 0x81 <= b <= 0x9F or 0xE0 <= b <= 0xFC:
+            if is_pair(raw[i:i + 2]):
+                out += raw[i:i + 2]
+                i += 2
+                continue
+            out += b"\\x%02X" % b
+        elif b in b'"\\':
             out += b"\\" + bytes([b])
-        elif b < 0x20 or b == 0x7F:
+        elif b < 0x20 or 0x7F <= b <= 0xA0 or b >= 0xFD:
+            # Controls (C0, DEL, C1), and the single bytes Shift_JIS leaves undefined.
             out += b"\\x%02X" % b
         else:
             out += bytes([b])
+        i += 1
     return out + b'"'
 
 
@@ -83,13 +103,35 @@ def track_line(track):
         "last_record": "",
         "count_zero": "then a header saying 0 records",
         "next_track": "counts run on into the next track",
-        "disk_end": "counts run on past the disk's end",
+        "disk_end": ("the disk ends after record %d, though its count says %d" % (n, recs[-1]["count"]) if recs
+                     else "no records: it begins where the disk ends"),
         "walk_bound": "stopped after 65535 records",
         "full": "more records may follow",
         "file_ends_after_record": "file ends after record %d" % n,
         "file_ends_in_header": "file ends inside the header of record %d" % (n + 1),
         "file_ends_in_data": "file ends inside the data of record %d" % n,
     }[end]
+
+
+def other_sizes(disk):
+    """The planned tracks whose first sector d88adpcm misses is there, with
+    the track's own C and H, only in another size: the summary's runs."""
+    tracks = {t["track"]: t["records"] for t in disk["tracks"]}
+    flags = []
+    for planned in disk["plan"]["tracks"]:
+        t, missed = planned["track"], planned["sectors"] + 1
+        sizes = {r["n"] for r in tracks.get(t, []) if r["c"] == t // 2 and r["h"] == t % 2 and r["r"] == missed}
+        flags.append(planned["sectors"] < PLAN_SECTORS and bool(sizes) and 1 not in sizes)
+    items, i = [], 0
+    while i < len(flags):
+        j = i + 1
+        while j < len(flags) and flags[j] == flags[i]:
+            j += 1
+        if flags[i]:
+            first, last = PLAN_FIRST + 2 * i, PLAN_FIRST + 2 * (j - 1)
+            items.append(str(first) + ("-%d" % last if j - i > 1 else ""))
+        i = j
+    return ", ".join(items)
 
 
 def holes(plan):
@@ -137,6 +179,9 @@ def text_from(doc):
     for disk in disks:
         plan = disk["plan"]
         state = "complete" if plan["complete"] else "incomplete: " + holes(plan)
+        other = other_sizes(disk)
+        if other:
+            state += "; d88adpcm reads sectors of 256 bytes (N1), tracks %s hold other sizes" % other
         if disk["index"] == 0:
             line = "disk 0: d88adpcm tracks %d-%d: %s" % (PLAN_FIRST, PLAN_LAST, state)
         else:
@@ -172,6 +217,9 @@ def check_document(doc, path, err, failures):
         expect([t["track"] for t in plan["tracks"]] == list(range(PLAN_FIRST, PLAN_LAST + 1, 2)), "plan tracks")
         expect(plan["complete"] == all(t["sectors"] == PLAN_SECTORS for t in plan["tracks"]), "plan complete")
         for track in disk["tracks"]:
+            # The entry is from the disk's start, the offset from the file's.
+            expect(track["offset"] == (disk["offset"] + track["entry"]) % 2**32,
+                   "disk %d, track %d: offset %d, entry %d" % (disk["index"], track["track"], track["offset"], track["entry"]))
             recs = track["records"]
             if recs:
                 expect(recs[0]["offset"] == track["offset"], "track %d: first record's offset" % track["track"])
