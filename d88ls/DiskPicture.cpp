@@ -140,7 +140,7 @@ void DiskPicture::EndAbsent(const DiskFacts& disk) {
   }
   const int y = row_++ * kPitch + 9;
   AppendFormat(body_, "<g class=\"track\" data-track=\"%d-%d\"><text x=\"%d\" y=\"%d\" text-anchor=\"end\" "
-               "fill=\"#999999\">tracks %d-%d</text><text x=\"%d\" y=\"%d\" fill=\"#999999\">absent</text></g>\n",
+               "fill=\"#666666\">tracks %d-%d</text><text x=\"%d\" y=\"%d\" fill=\"#666666\">absent</text></g>\n",
                first, last, kLeft - 5, y, first, last, kLeft, y);
 }
 
@@ -149,7 +149,7 @@ void DiskPicture::DrawTrack(const DiskFacts& disk, const TrackFacts& track) {
   const int y = row_++ * kPitch;
   // Tracks with nothing in the file are grey: absent, or past its end.
   const bool empty = !track.present || track.ending == TrackEnding::kPastFileEnd;
-  const char* ink = empty ? "#999999" : "#333333";
+  const char* ink = empty ? "#666666" : "#333333";
   AppendFormat(body_, "<g class=\"track\" data-track=\"%d\"><text x=\"%d\" y=\"%d\" text-anchor=\"end\" fill=\"%s\">track %d</text>\n",
                t, kLeft - 5, y + 9, ink, t);
   const RowCells cells(disk.index, t, y);

@@ -1,6 +1,6 @@
 // Images for the page's tests, beside those of make_images: a large image
-// of 64 disks, a disk named in Shift_JIS, and bytes that are no image at
-// all.
+// of 64 disks, one that goes on past the 64th, a disk named in Shift_JIS,
+// and bytes that are no image at all.
 #ifndef KIT_WEBIMAGES_H_
 #define KIT_WEBIMAGES_H_
 
@@ -33,10 +33,25 @@ inline Bytes ManyDisksImage() {
   return Concat(disks);
 }
 
+// The sample, then 64 small disks of four sectors each: one disk more than
+// a reader takes, so the file goes on past the last disk it reads.
+inline Bytes PastLastDiskImage() {
+  std::vector<Bytes> disks;
+  disks.push_back(SampleDisk().Build());
+  for (int k = 1; k <= kMaxDisks; ++k) {
+    Disk small;
+    small.name = "SMALL " + std::to_string(k);
+    small.tracks[k % 160] = StandardTrack(k % 160, 4);
+    disks.push_back(small.Build());
+  }
+  return Concat(disks);
+}
+
 inline std::vector<std::pair<std::string, Bytes>> WebImages() {
   std::vector<std::pair<std::string, Bytes>> out;
   out.emplace_back("sjis-name.d88", SampleDisk(ShiftJisName()).Build());
   out.emplace_back("many-disks.d88", ManyDisksImage());
+  out.emplace_back("past-64-disks.d88", PastLastDiskImage());
   // Bytes that are no disk image: their first 688 count as a disk header all
   // the same.
   RandomImages noise(2024);

@@ -4,7 +4,7 @@
 // damaged and real-shaped variants, short tables, several disks, one image
 // for each fault the reader knows, random images honest and broken, and
 // sample RAM images for adpcm2wav. With --web it writes instead the
-// page's extra images (kit/WebImages.h): 64 disks in about 70 MB, a disk
+// page's extra images (kit/WebImages.h): 64 disks in about 70 MB, 65 disks, a disk
 // named in Shift_JIS, and random bytes.
 #include <cstdio>
 #include <cstring>

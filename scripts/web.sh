@@ -34,33 +34,41 @@ cmake --build "$out/native" -j"$jobs" --target d88ls d88adpcm adpcm2wav make_ima
 
 echo "-- the module"
 emcmake cmake -S . -B "$out/wasm" -G Ninja "${flags[@]}" >/dev/null
-cmake --build "$out/wasm" -j"$jobs" --target d88web d88web-single
+cmake --build "$out/wasm" -j"$jobs" --target d88web
 version=$(sed -n 's/^CMAKE_PROJECT_VERSION:STATIC=//p' "$out/wasm/CMakeCache.txt")
 
 echo "-- the site and the offline page"
 wasm=$out/wasm/web
 rm -rf "$out/site" "$out/offline"
 mkdir -p "$out/site" "$out/offline"
-for f in style.css app.js zip.js worker.js d88run.js icon.svg; do cp web/$f "$out/site/"; done
-cp "$wasm/d88web.js" "$wasm/d88web.wasm" "$out/site/"
-sed '/<!--MODULE-->/d' web/index.html > "$out/site/index.html"
-# Offline, from file://, a worker cannot be loaded by path nor a .wasm
-# fetched: the worker's code, with the module whose WebAssembly is inside it,
-# becomes one function of a script the page loads, and the page starts the
-# worker from its source.
-{
-  echo "// The page's worker for the offline page: the module, its runner and"
+# The workers' code, the module's glue included, as one function of a
+# script the page loads from its own origin: the page starts its workers
+# from that function's source, through a blob: URL, so that they run under
+# the page's own content security policy on any host and from file://,
+# where a worker script cannot be loaded by path nor a .wasm fetched. The
+# site's workers fetch d88web.wasm; the offline page's carry it in base64.
+worker_main() {  # offline|site
+  echo "// The page's workers: the module's glue, its runner, the zip reader and"
   echo "// the worker in one function, started by app.js from its source."
-  echo "function d88WorkerMain() {"
-  echo "var D88_SINGLE_FILE = true;"
-  cat "$wasm/d88web-single.js" web/d88run.js web/worker.js
+  if [ "$1" = offline ]; then
+    echo "var D88_OFFLINE = true;"
+  fi
+  echo "function d88WorkerMain(config) {"
+  if [ "$1" = offline ]; then
+    printf 'var D88_WASM_BASE64 = "%s";\n' "$(base64 -w0 "$wasm/d88web.wasm")"
+  fi
+  cat "$wasm/d88web.js" web/d88run.js web/zip.js web/worker.js
+  echo "d88WorkerBody(config);"
   echo "}"
-} > "$out/offline/offline.js"
-for f in style.css app.js zip.js icon.svg; do cp web/$f "$out/offline/"; done
-sed 's|<!--MODULE-->|<script src="offline.js"></script>|' web/index.html > "$out/offline/index.html"
+}
+page=(index.html style.css app.js zip.js icon.svg)
+for f in "${page[@]}"; do cp web/$f "$out/site/"; cp web/$f "$out/offline/"; done
+cp "$wasm/d88web.wasm" "$out/site/"
+worker_main site > "$out/site/d88worker.js"
+worker_main offline > "$out/offline/d88worker.js"
 zip=$out/d88adpcm-$version-web.zip
 rm -f "$zip"
-(cd "$out/offline" && python3 -m zipfile -c "$root/$zip" index.html style.css app.js zip.js icon.svg offline.js)
+(cd "$out/offline" && python3 -m zipfile -c "$root/$zip" "${page[@]}" d88worker.js)
 echo "built $out/site/ and $zip"
 
 [ "${NO_TESTS:-0}" = 1 ] && exit 0
@@ -71,8 +79,8 @@ mkdir -p "$out/images"
 "$out/native/kit/make_images" --web "$out/images"
 
 echo "-- the module against the programs, and the page in Chromium"
-# puppeteer-core, at the versions of the committed lock file; it drives
-# the system's Chromium and downloads no browser of its own.
+# puppeteer-core and axe-core, at the versions of the committed lock file;
+# puppeteer drives the system's Chromium and downloads no browser of its own.
 (cd web && PUPPETEER_SKIP_DOWNLOAD=1 npm ci --no-audit --no-fund --loglevel=error)
 rm -rf "$out/screenshots"
 D88_WEB_OUT="$root/$out" node --test web/test/

@@ -1,8 +1,8 @@
 // The module against the native programs: the same command lines, on the
 // kit's images, must print the same bytes on standard output and error,
 // end with the same exit code and write the same files, byte for byte.
-// Both forms of the module are run: the one beside its .wasm (the site's)
-// and the single file (the offline page's).
+// Both forms of the page run this one module, compiled once and
+// instantiated for each run as the page's workers do.
 'use strict';
 
 const test = require('node:test');
@@ -21,6 +21,7 @@ const { runCommand } = require('../d88run.js');
 const kCommands = [
   ['d88ls', 'IMAGE'],
   ['d88ls', '--svg', 'disk.svg', 'IMAGE'],
+  ['d88ls', '--svg', 'disk.svg', '--', 'IMAGE'],
   ['d88ls', '--json', 'IMAGE'],
   ['d88adpcm', 'IMAGE'],
   ['adpcm2wav', '--svg', 'ADPCM.svg', 'ADPCM'],
@@ -51,7 +52,6 @@ const kRams = ['ram-sample.bin', 'ram-filled.bin', 'ram-random.bin'];
 const wasm = new WebAssembly.Module(fs.readFileSync(path.join(dirs.module, 'd88web.wasm')));
 const forms = [
   { name: 'module', factory: require(path.join(dirs.module, 'd88web.js')), wasm },
-  { name: 'single file', factory: require(path.join(dirs.module, 'd88web-single.js')), wasm: null },
 ];
 
 async function compare(argv, inputs) {
@@ -96,6 +96,34 @@ test('the module and the programs agree on sample RAM images and without an inpu
 
 test('the module and the programs agree on an image of 64 disks', async () => {
   await compare(['d88ls', '--svg', 'disk.svg', 'image/many-disks.d88'], { 'image/many-disks.d88': image('many-disks.d88') });
+});
+
+// The page's own command lines on images named as people name them: the
+// name in the working folder, as d88ls gets it (Japanese, with a space,
+// beginning with '-'), and ADPCM, which d88adpcm writes over as it does
+// natively.
+test('the module and the programs agree whatever the image\'s name', async () => {
+  for (const name of ['ボイス名.d88', 'ディスク 1.d88', '-x.d88', 'ADPCM']) {
+    for (const source of ['sample.d88', 'empty.d88']) {
+      const inputs = { [name]: image(source) };
+      await compare(['d88ls', '--svg', name + '.svg', '--', name], inputs);
+      await compare(['d88ls', '--', name], inputs);
+      await compare(['d88adpcm', name], inputs);
+    }
+  }
+});
+
+test('the module\'s own command line: no command, or one it does not know, is a usage error (exit 2)', async () => {
+  for (const argv of [[], ['d88'], ['D88LS', 'x.d88'], ['--help']]) {
+    for (const form of forms) {
+      const got = await runCommand(form.factory, argv, {}, form.wasm);
+      const what = `${form.name}: ${JSON.stringify(argv)}`;
+      assert.strictEqual(got.code, 2, `${what}: exit code`);
+      assert.strictEqual(Buffer.from(got.stdout).toString(), '', `${what}: standard output`);
+      assert.strictEqual(Buffer.from(got.stderr).toString(), 'Usage: d88web d88ls|d88adpcm|adpcm2wav ARGUMENTS...\n', what);
+      assert.deepStrictEqual(Object.keys(got.files), [], `${what}: files`);
+    }
+  }
 });
 
 test('a second run in the same instance would inherit the first one\'s state: every run gets a fresh one', async () => {
