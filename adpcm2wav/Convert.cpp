@@ -103,6 +103,7 @@ int ConvertImage(const Adpcm2WavOptions& options, std::FILE* out, std::FILE* err
   if (searched || options.mode == WavMode::kWhole || !options.svg.empty()) {
     SearchOptions search;
     search.fillRun = options.minGap;
+    search.unit = options.unit;
     found = FindSounds(image.data(), image.size(), search);
   }
   std::vector<ByteSpan> sounds;
@@ -131,6 +132,7 @@ int ConvertImage(const Adpcm2WavOptions& options, std::FILE* out, std::FILE* err
       if (searched) PrintLeftOut(out, found.notSoundBytes);
       return kExitDone;
     }
+    if (searched || options.mode == WavMode::kWhole) PrintUnitLine(out, found.unit, found.unitGiven);
     PrintTableHeading(out);
   }
   std::vector<TableRow> rows;
@@ -166,7 +168,7 @@ int ConvertImage(const Adpcm2WavOptions& options, std::FILE* out, std::FILE* err
     std::fflush(out);
     _setmode(_fileno(out), _O_BINARY);
 #endif
-    PrintTableJson(out, options.image, image.size(), options.rate, rows, found.notSound, found.notSoundBytes);
+    PrintTableJson(out, options.image, image.size(), options.rate, rows, found);
   } else if (searched) {
     PrintLeftOut(out, found.notSoundBytes);
   }

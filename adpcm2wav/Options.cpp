@@ -4,13 +4,14 @@
 
 const CommandInfo kAdpcm2Wav = {
     "adpcm2wav",
-    "Usage: adpcm2wav [-r HZ | --delta-n N] [--min-gap BYTES] [-o PREFIX]\n"
+    "Usage: adpcm2wav [-r HZ | --delta-n N] [--min-gap BYTES] [--unit 4|32|256] [-o PREFIX]\n"
     "                 [--list [--json] | --range START:END | --ranges FILE | --whole] [--svg FILE] IMAGE\n",
     "Turns a YM2608 ADPCM-B sample RAM image (the ADPCM file d88adpcm writes) into WAV files.\n"
     "  -r HZ              playback rate, 1 to 1000000 (default 15974: delta-N 0x49BA)\n"
     "  --delta-n N        the rate as the chip's delta-N register, 1 to 65535\n"
     "  --min-gap BYTES    the fewest equal 0x00 or 0xFF bytes that are unused RAM (default 16;\n"
     "                     other values need at least 32)\n"
+    "  --unit 4|32|256    the address unit sounds start on (default: read from the image)\n"
     "  -o PREFIX          name the files PREFIX-01.wav, ... (or PREFIX.wav)\n"
     "  --list             print the table only; write nothing\n"
     "  --json             with --list: the table as one JSON document\n"
@@ -76,7 +77,7 @@ Adpcm2WavCommandLine ParseAdpcm2WavOptions(int argc, char** argv) {
     }
     const std::string& name = args.option();
     const bool takesValue = name == "-r" || name == "--rate" || name == "--delta-n" || name == "--min-gap" ||
-                            name == "-o" || name == "--svg" || name == "--range" || name == "--ranges";
+                            name == "--unit" || name == "-o" || name == "--svg" || name == "--range" || name == "--ranges";
     if (name == "--json") {
       if (args.HasInlineValue()) return fail("--json takes no value");
       o.json = true;
@@ -111,6 +112,9 @@ Adpcm2WavCommandLine ParseAdpcm2WavOptions(int argc, char** argv) {
         return fail(std::string("not a gap length: ") + value);
       }
       o.minGap = static_cast<size_t>(number);
+    } else if (name == "--unit") {
+      if (!ParseCount(value, &number) || !IsSoundUnit(number)) return fail(std::string("the unit must be 4, 32 or 256: ") + value);
+      o.unit = static_cast<size_t>(number);
     } else if (name == "-o") {
       if (*value == '\0') return fail("-o needs a prefix");
       o.prefix = value;

@@ -19,6 +19,7 @@ enum class WavMode { kSounds, kList, kRange, kRanges, kWhole };
 struct Adpcm2WavOptions {
   uint32_t rate = kCommonRate;
   size_t minGap = kDefaultFillRun;     // --min-gap: the search's fillRun
+  size_t unit = 0;                     // --unit: the search's address unit; 0 reads it from the image
   WavMode mode = WavMode::kSounds;
   uint64_t rangeStart = 0, rangeEnd = 0;  // --range START:END, END exclusive
   std::string rangesFile;                 // --ranges FILE; "-" is standard input

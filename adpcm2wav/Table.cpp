@@ -33,6 +33,10 @@ std::string PeakText(int32_t peak) {
   return text;
 }
 
+void PrintUnitLine(std::FILE* out, size_t unit, bool given) {
+  std::fprintf(out, "address unit: %zu bytes (%s)\n", unit, given ? "given" : "inferred");
+}
+
 void PrintTableHeading(std::FILE* out) {
   std::fprintf(out, "%5s  %-9s %-9s %8s %9s %10s  %-*s  %s\n", "sound", "start", "end", "bytes", "seconds", "peak dBFS",
                kFileColumn, "file", "ended by");
@@ -52,7 +56,7 @@ void PrintLeftOut(std::FILE* out, size_t notSoundBytes) {
 }
 
 void PrintTableJson(std::FILE* out, const std::string& image, size_t imageSize, uint32_t rate,
-                    const std::vector<TableRow>& rows, const std::vector<ByteSpan>& notSound, size_t notSoundBytes) {
+                    const std::vector<TableRow>& rows, const SoundSearch& found) {
   JsonWriter json(out);
   json.BeginObject(true);
   json.Key("image");
@@ -61,6 +65,10 @@ void PrintTableJson(std::FILE* out, const std::string& image, size_t imageSize, 
   json.Int(static_cast<int64_t>(imageSize));
   json.Key("rate");
   json.Int(rate);
+  json.Key("unit");
+  json.Int(static_cast<int64_t>(found.unit));
+  json.Key("unit_inferred");
+  json.Bool(!found.unitGiven);
   json.Key("sounds");
   json.BeginArray(true);
   for (const TableRow& row : rows) {
@@ -93,7 +101,7 @@ void PrintTableJson(std::FILE* out, const std::string& image, size_t imageSize, 
   json.EndArray();
   json.Key("not_sound");
   json.BeginArray(true);
-  for (const ByteSpan& span : notSound) {
+  for (const ByteSpan& span : found.notSound) {
     json.BeginObject();
     json.Key("start");
     json.Int(static_cast<int64_t>(span.start));
@@ -103,7 +111,7 @@ void PrintTableJson(std::FILE* out, const std::string& image, size_t imageSize, 
   }
   json.EndArray();
   json.Key("not_sound_bytes");
-  json.Int(static_cast<int64_t>(notSoundBytes));
+  json.Int(static_cast<int64_t>(found.notSoundBytes));
   json.EndObject();
   json.Finish();
 }

@@ -24,6 +24,10 @@ int32_t PeakLevel(const int16_t* samples, size_t count);
 // Never "-0.0": a peak that rounds to full scale is "0.0".
 std::string PeakText(int32_t peak);
 
+// The line above a search's table: the address unit its starts lie on, and
+// whether the user gave it or the search read it from the image.
+void PrintUnitLine(std::FILE* out, size_t unit, bool given);
+
 // The heading, then a row at a time, in columns; seconds at `rate` Hz.
 void PrintTableHeading(std::FILE* out);
 void PrintTableRow(std::FILE* out, const TableRow& row, uint32_t rate);
@@ -31,8 +35,9 @@ void PrintTableRow(std::FILE* out, const TableRow& row, uint32_t rate);
 void PrintLeftOut(std::FILE* out, size_t notSoundBytes);
 
 // The whole table as one JSON document (--list --json): the image, the
-// rate, each row, and what the search left out as not sound.
+// rate, the address unit, each row, and what the search left out as not
+// sound.
 void PrintTableJson(std::FILE* out, const std::string& image, size_t imageSize, uint32_t rate,
-                    const std::vector<TableRow>& rows, const std::vector<ByteSpan>& notSound, size_t notSoundBytes);
+                    const std::vector<TableRow>& rows, const SoundSearch& found);
 
 #endif  // ADPCM2WAV_TABLE_H_

@@ -39,12 +39,25 @@ std::vector<uint8_t> SearchImage(int which) {
     case 3: return testimage::MakeBank(Layout::kTracker256, 1).ram;
     case 4: return testimage::MakeJunk(Junk::kDisk, testimage::kBankRamSize, 1);
     case 5: return testimage::MakeJunk(Junk::kZ80, testimage::kBankRamSize, 1);
-    default: return testimage::MakeJunk(Junk::kRandom, testimage::kBankRamSize, 1);
+    case 6: return testimage::MakeJunk(Junk::kRandom, testimage::kBankRamSize, 1);
+    case 7: return testimage::MakeBank(Layout::kBank256, 1).ram;
+    default: {
+      // The costliest shape known: 256-byte periods of a short rise, a
+      // short fall and quiet runs, onsets everywhere that start nothing.
+      std::vector<uint8_t> image;
+      while (image.size() < testimage::kBankRamSize) {
+        image.insert(image.end(), 240, 0x08);
+        image.insert(image.end(), 8, 0x77);
+        image.insert(image.end(), 8, 0xFF);
+      }
+      return image;
+    }
   }
 }
 
 void BM_FindSounds(benchmark::State& state) {
-  static const char* const names[] = {"sample", "drum bank", "tracker 32", "tracker 256", "disk mix", "Z80 code", "random"};
+  static const char* const names[] = {"sample",   "drum bank", "tracker 32",  "tracker 256",
+                                      "disk mix", "Z80 code",  "random",      "256-byte bank", "rise, fall, quiet"};
   const std::vector<uint8_t> ram = SearchImage(static_cast<int>(state.range(0)));
   size_t sounds = 0;
   for (auto _ : state) {
@@ -55,6 +68,6 @@ void BM_FindSounds(benchmark::State& state) {
   state.SetLabel(std::string(names[state.range(0)]) + ", " + std::to_string(sounds) + " sounds");
   state.SetBytesProcessed(static_cast<int64_t>(state.iterations() * ram.size()));
 }
-BENCHMARK(BM_FindSounds)->DenseRange(0, 6);
+BENCHMARK(BM_FindSounds)->DenseRange(0, 8);
 
 }  // namespace

@@ -25,6 +25,7 @@
 #ifndef KIT_BANKS_H_
 #define KIT_BANKS_H_
 
+#include <algorithm>
 #include <cmath>
 #include <cstdint>
 #include <string>
@@ -62,7 +63,7 @@ class BankRandom {
   uint64_t state_;
 };
 
-enum class SoundKind { kDrum, kKick, kVoice, kNote, kCymbalDc, kHot, kCount };
+enum class SoundKind { kDrum, kKick, kVoice, kNote, kCymbalDc, kHot, kWander, kHotClip, kCount };
 
 inline const char* SoundKindName(SoundKind kind) {
   switch (kind) {
@@ -72,6 +73,8 @@ inline const char* SoundKindName(SoundKind kind) {
     case SoundKind::kNote: return "note";
     case SoundKind::kCymbalDc: return "cymbal with DC tail";
     case SoundKind::kHot: return "hot drum";
+    case SoundKind::kWander: return "voice over a wandering level";
+    case SoundKind::kHotClip: return "drum clipping in short bursts";
     default: return "?";
   }
 }
@@ -82,6 +85,7 @@ struct SoundMaking {
   bool cutMidWave = false;      // stop abruptly, somewhere in the body
   size_t silentTail = 0;        // samples of digital silence after it
   CodeChoice choice = CodeChoice::kTruncate;
+  double floorScale = 1;        // the noise floor's share of its usual level
 };
 
 inline int16_t ToSample(double v) {
@@ -203,6 +207,52 @@ inline std::vector<int16_t> MakeSoundSamples(SoundKind kind, BankRandom& rng, co
       }
       break;
     }
+    case SoundKind::kWander: {
+      // A voice, a plucked string or wind over a slow level of 1,000 to
+      // 6,000 peak below 10 Hz (a microphone's or a tape's drift): the mean
+      // over 1 KiB moves by thousands while it stays one sound.
+      const size_t n = length(0.6, 2.4);
+      const int timbre = rng.Int(0, 2);
+      const double f = 80 * std::pow(2.0, rng.Int(0, 24) / 12.0), amp = rng.Uniform(3000, 10000);
+      const double drift = rng.Uniform(1000, 6000), slow = rng.Uniform(0.7, 9), phase0 = rng.Uniform(0, 2 * pi);
+      const double drift2 = rng.Uniform(0, 0.4) * drift, slow2 = rng.Uniform(0.3, 3);
+      double phase = 0, lp = 0;
+      for (size_t i = 0; i < n; ++i) {
+        const double t = i / rate, d = n / rate;
+        const double env = std::fmin(1.0, t / 0.03) * std::fmin(1.0, (d - t) / 0.08);
+        phase += 2 * pi * f * (1 + 0.01 * std::sin(2 * pi * 4.5 * t)) / rate;
+        double v = 0;
+        if (timbre == 0) {  // a voice: a few harmonics
+          for (int p = 1; p <= 4; ++p) v += std::sin(p * phase) / (p * p);
+        } else if (timbre == 1) {  // a plucked string: bright, decaying
+          for (int p = 1; p <= 6; ++p) v += std::exp(-t * (1.5 + p)) * std::sin(p * phase * 1.002) / p;
+        } else {  // wind: filtered noise with a little tone
+          lp = 0.9 * lp + 0.1 * rng.Noise();
+          v = 3 * lp + 0.3 * std::sin(phase);
+        }
+        const double level = drift * std::sin(2 * pi * slow * t + phase0) + drift2 * std::sin(2 * pi * slow2 * t);
+        x.push_back(env * (amp * v + level));
+      }
+      break;
+    }
+    case SoundKind::kHotClip: {
+      // A kick, snare, tom or clap mastered hot: its body a little past
+      // full scale, so that 3 % to 7 % of the samples sit at the clamps,
+      // each clip 1 to 4 samples long (the wave turns at once), and a
+      // fifth of them beyond +-30,000.
+      const size_t n = length(0.08, 0.35);
+      const int drum = rng.Int(0, 3);
+      const double amp = rng.Uniform(34000, 36500), decay = rng.Uniform(0.2, 1.2);
+      const double f0 = drum == 0 ? rng.Uniform(110, 150) : rng.Uniform(160, 320);
+      const double noisy = drum == 0 ? 0.05 : drum == 3 ? 0.3 : 0.15;
+      double phase = 0;
+      for (size_t i = 0; i < n; ++i) {
+        const double t = i / rate;
+        phase += 2 * pi * f0 * (1 + std::exp(-60 * t)) / rate;
+        x.push_back(amp * std::exp(-decay * t) * ((1 - noisy) * std::sin(phase) + noisy * rng.Noise()));
+      }
+      break;
+    }
     default: break;
   }
   if (making.cutMidWave && x.size() > 400) x.resize(static_cast<size_t>(x.size() * rng.Uniform(0.1, 0.7)));
@@ -210,7 +260,7 @@ inline std::vector<int16_t> MakeSoundSamples(SoundKind kind, BankRandom& rng, co
   samples.reserve(x.size() + making.silentTail);
   // Every recording has a noise floor, some more than others: no long
   // ramps of one code.
-  const double floor = rng.Uniform(8, 96);
+  const double floor = rng.Uniform(8, 96) * making.floorScale;
   for (double v : x) samples.push_back(ToSample(v + floor * rng.Noise()));
   samples.resize(samples.size() + making.silentTail, 0);
   return samples;
@@ -220,7 +270,10 @@ inline BankBytes MakeSound(SoundKind kind, BankRandom& rng, const SoundMaking& m
   return EncodeAdpcmB(MakeSoundSamples(kind, rng, making), making.choice);
 }
 
-enum class Layout { kDrumBank, kTracker32, kTracker256, kTracker256Chip, kCompiler, kCount };
+enum class Layout {
+  kDrumBank, kTracker32, kTracker256, kTracker256Chip, kCompiler,
+  kHotKit, kBank256, kTrackerZeroPad, kPad256, kCount
+};
 
 inline const char* LayoutName(Layout layout) {
   switch (layout) {
@@ -229,6 +282,10 @@ inline const char* LayoutName(Layout layout) {
     case Layout::kTracker256: return "tracker, 0x80 to 256 bytes";
     case Layout::kTracker256Chip: return "tracker, 256-byte units, 80+ x 0x80";
     case Layout::kCompiler: return "compiler, 2 back to back";
+    case Layout::kHotKit: return "drum bank, hot drums";
+    case Layout::kBank256: return "256-byte units, no pad, no fill";
+    case Layout::kTrackerZeroPad: return "32-byte units, 0x00 pads, no fill";
+    case Layout::kPad256: return "silent tail, 0x00 to 256 bytes";
     default: return "?";
   }
 }
@@ -256,10 +313,156 @@ inline SoundKind AnyKind(BankRandom& rng) {
   return SoundKind::kHot;
 }
 
+// The kinds of the banks made after the real banks that the first layouts
+// lacked: voices, strings and wind over a wandering level, and drums that
+// clip in short bursts, among the others.
+inline SoundKind AnyLaterKind(BankRandom& rng) {
+  const int k = rng.Int(0, 99);
+  if (k < 14) return SoundKind::kWander;
+  if (k < 20) return SoundKind::kHotClip;
+  return AnyKind(rng);
+}
+
+// The silent tail of `bytes`: how many of its last bytes are silence.
+inline size_t SilentTail(const BankBytes& bytes) {
+  size_t quiet = 0;
+  while (quiet < bytes.size()) {
+    const uint8_t b = bytes[bytes.size() - 1 - quiet];
+    if (((b >> 4) ^ (b & 15)) != 8 || (b & 0x40) != 0) break;
+    ++quiet;
+  }
+  return quiet;
+}
+
+// A sound of `kind` followed by digital silence, encoded, exactly `length`
+// bytes long when that leaves room for at least `least` bytes of tail (the
+// body is cut short where it does not).
+inline BankBytes SoundWithTail(SoundKind kind, BankRandom& rng, SoundMaking making, size_t bytesBefore, size_t unit,
+                               size_t least, size_t most) {
+  std::vector<int16_t> samples = MakeSoundSamples(kind, rng, making);
+  size_t body = bytesBefore + (samples.size() + 1) / 2;
+  size_t length = AlignUp(body + least, unit);
+  while (length > body + most && length >= unit * 2) length -= unit;
+  if (length < body + least) {
+    // Cut the body to fit the longest tail.
+    const size_t keep = length - bytesBefore - least;
+    samples.resize(2 * keep);
+    body = bytesBefore + keep;
+  }
+  samples.resize(2 * (length - bytesBefore), 0);
+  return EncodeAdpcmB(samples, making.choice);
+}
+
+// The layouts made after the real banks the first ones did not cover.
+inline Bank MakeLaterBank(Layout layout, uint64_t seed) {
+  BankRandom rng(seed * 16 + static_cast<uint64_t>(layout));
+  Bank bank;
+  SoundMaking making;
+  making.choice = rng.Chance(0.5) ? CodeChoice::kRound : CodeChoice::kTruncate;
+  making.rate = rng.Chance(0.8) ? 15974 : 8000;
+  const uint8_t rest = rng.Chance(0.5) ? 0x00 : rng.Chance(0.5) ? 0xFF : 0x80;
+  bank.ram.assign(kBankRamSize, rest);
+  // How the sounds of a 256-byte bank begin: as they come, with a run of the
+  // silence value of the tail before, or with 8 to 40 bytes of 0x80.
+  const int starts = rng.Int(0, 2);
+  const int count = layout == Layout::kHotKit ? 16 : rng.Int(8, 45);
+  size_t at = 0;
+  auto place = [&](const BankBytes& bytes, SoundKind kind) {
+    if (at + bytes.size() > kBankRamSize) return false;
+    std::copy(bytes.begin(), bytes.end(), bank.ram.begin() + static_cast<std::ptrdiff_t>(at));
+    bank.sounds.push_back({at, at + bytes.size()});
+    bank.kinds.push_back(kind);
+    return true;
+  };
+  for (int k = 0; k < count; ++k) {
+    SoundKind kind = AnyLaterKind(rng);
+    SoundMaking m = making;
+    BankBytes bytes;
+    switch (layout) {
+      case Layout::kHotKit: {
+        // A music driver's kit mastered hot: kick, snare, tom and clap clip.
+        static const SoundKind kit[16] = {SoundKind::kHotClip, SoundKind::kHotClip, SoundKind::kHotClip,
+                                          SoundKind::kHotClip, SoundKind::kDrum, SoundKind::kKick, SoundKind::kDrum,
+                                          SoundKind::kCymbalDc, SoundKind::kDrum, SoundKind::kHotClip,
+                                          SoundKind::kHot, SoundKind::kKick, SoundKind::kDrum, SoundKind::kNote,
+                                          SoundKind::kWander, SoundKind::kHotClip};
+        kind = kit[k];
+        m.cutMidWave = kind != SoundKind::kCymbalDc && rng.Chance(0.15);
+        bytes = MakeSound(kind, rng, m);
+        break;
+      }
+      case Layout::kBank256: {
+        if (k > 0 && rng.Chance(0.05)) {
+          // Consecutive slices of one drum loop, each a sample of its own
+          // encoded from reset, each ending in mid-wave on the unit.
+          std::vector<int16_t> loop;
+          const int hits = rng.Int(4, 10);
+          for (int h = 0; h < hits; ++h) {
+            SoundMaking hit = m;
+            hit.floorScale = 0.5;
+            const std::vector<int16_t> one =
+                MakeSoundSamples(rng.Chance(0.4) ? SoundKind::kKick : SoundKind::kDrum, rng, hit);
+            loop.insert(loop.end(), one.begin(), one.begin() + static_cast<std::ptrdiff_t>(std::min<size_t>(one.size(), 2400)));
+          }
+          const int slices = rng.Int(2, 4);
+          const size_t slice = std::max<size_t>(1, loop.size() / 512 / static_cast<size_t>(slices)) * 512;
+          for (int sl = 0; sl < slices && static_cast<size_t>(sl + 1) * slice <= loop.size(); ++sl) {
+            const std::vector<int16_t> part(loop.begin() + static_cast<std::ptrdiff_t>(sl * slice),
+                                            loop.begin() + static_cast<std::ptrdiff_t>((sl + 1) * slice));
+            if (!place(EncodeAdpcmB(part, m.choice), SoundKind::kDrum)) break;
+            at += slice / 2;
+          }
+          continue;
+        }
+        BankBytes lead;
+        const uint8_t before = at > 0 ? bank.ram[at - 1] : 0x08;
+        if (starts == 1 && rng.Chance(0.8)) lead.assign(static_cast<size_t>(rng.Int(6, 25)), SilentTail({before}) == 1 ? before : 0x08);
+        if (starts == 2 && rng.Chance(0.7)) lead.assign(static_cast<size_t>(rng.Int(8, 40)), 0x80);
+        // Sample lengths already multiples of 256: the tail of silence,
+        // 16 to 350 bytes, ends exactly on the unit.
+        bytes = SoundWithTail(kind, rng, m, lead.size(), 256, 16, 350);
+        bytes.insert(bytes.begin(), lead.begin(), lead.end());
+        break;
+      }
+      case Layout::kTrackerZeroPad: {
+        // Sounds with quiet stretches (runs of 0x00 inside them where the
+        // wave rises slowly), padded with 0x00 to the next 32-byte unit:
+        // 1 to 31 bytes, no fill between.
+        m.floorScale = rng.Chance(0.5) ? rng.Uniform(0.02, 0.2) : 1.0;
+        m.cutMidWave = kind != SoundKind::kCymbalDc && rng.Chance(0.1);
+        bytes = MakeSound(kind, rng, m);
+        if (rng.Chance(0.2)) bytes.push_back(0x00);  // ends with a data byte 0x00
+        break;
+      }
+      case Layout::kPad256: {
+        // Each sound ends in 16 to 60 bytes of silence, then 0x00 pads it to
+        // the next 256-byte unit, mostly by a few bytes.
+        const size_t pad = static_cast<size_t>(rng.Chance(0.7) ? rng.Int(1, 15) : rng.Int(16, 120));
+        bytes = SoundWithTail(kind, rng, m, 0, 256, 16 + pad, 60 + pad);
+        bytes.resize(bytes.size() - pad);
+        break;
+      }
+      default: break;
+    }
+    if (!place(bytes, kind)) break;
+    size_t next = at + bytes.size();
+    switch (layout) {
+      case Layout::kHotKit: next = AlignUp(next, 4) + 16; break;
+      case Layout::kTrackerZeroPad: next = AlignUp(next, 32); break;
+      default: next = AlignUp(next, 256); break;
+    }
+    const uint8_t pad = layout == Layout::kBank256 ? rest : 0x00;
+    for (size_t i = at + bytes.size(); i < next && i < kBankRamSize; ++i) bank.ram[i] = pad;
+    at = next;
+  }
+  return bank;
+}
+
 // The bank of `layout` made from `seed`. Its RAM is 256 KiB, the unused
 // part after the sounds filled with the layout's pad byte, or sometimes
 // with 0xFF or 0x00 as RAM powers up.
 inline Bank MakeBank(Layout layout, uint64_t seed) {
+  if (layout >= Layout::kHotKit) return MakeLaterBank(layout, seed);
   BankRandom rng(seed * 16 + static_cast<uint64_t>(layout));
   Bank bank;
   SoundMaking making;
@@ -354,14 +557,14 @@ inline bool FoundAlone(const Bank& bank, size_t k, const std::vector<FoundSound>
 
 enum class Junk {
   kFillE5, kFill40, kFill00, kFillFF, kZ80, kM6809, kM68000, kX86, kBasic, kAscii, kShiftJis, kBitmap, kTables,
-  kRandom, kDisk, kSprites, kRecords, kCount
+  kRandom, kDisk, kSprites, kRecords, kRecordTables, kCount
 };
 
 inline const char* JunkName(Junk junk) {
   static const char* const names[] = {"0xE5 sectors", "0x40 sectors", "0x00 sectors", "0xFF sectors", "Z80 code",
                                       "6809 code", "68000 code", "x86 code", "BASIC", "ASCII text", "Shift_JIS text",
                                       "bitmap", "tables", "random bytes", "disk mix",
-                                      "4-bit sprites", "records, strings"};
+                                      "4-bit sprites", "records, strings", "4-byte record tables"};
   return names[static_cast<int>(junk)];
 }
 
@@ -638,6 +841,26 @@ inline void Records(BankBytes& out, size_t size, BankRandom& rng) {
   }
 }
 
+inline void RecordTables(BankBytes& out, size_t size, BankRandom& rng) {
+  // Short tables of 4-byte records (a type, a position, flags, a number)
+  // between runs of 0x00, as a game keeps its objects: most fields keep
+  // their value from one record to the next, so about half the bytes equal
+  // the byte 4 before.
+  while (out.size() < size) {
+    out.resize(out.size() + static_cast<size_t>(rng.Int(16, 200)), 0x00);
+    const int records = rng.Int(8, 40);
+    uint8_t field[4] = {static_cast<uint8_t>(rng.Int(1, 40)), rng.Byte(), static_cast<uint8_t>(rng.Int(0, 3) << 6),
+                        static_cast<uint8_t>(rng.Int(1, 200))};
+    for (int r = 0; r < records; ++r) {
+      if (rng.Chance(0.3)) field[0] = static_cast<uint8_t>(rng.Int(1, 40));
+      if (rng.Chance(0.6)) field[1] = static_cast<uint8_t>(field[1] + rng.Int(1, 24));
+      if (rng.Chance(0.2)) field[2] = static_cast<uint8_t>(rng.Int(0, 3) << 6 | rng.Int(0, 15));
+      if (rng.Chance(0.5)) field[3] = static_cast<uint8_t>(field[3] + 1);
+      out.insert(out.end(), field, field + 4);
+    }
+  }
+}
+
 }  // namespace junk
 
 // A piece of disk of `size` bytes holding no sound, of `kind`.
@@ -660,6 +883,7 @@ inline BankBytes MakeJunk(Junk kind, size_t size, uint64_t seed) {
     case Junk::kTables: junk::Tables(out, size, rng); break;
     case Junk::kSprites: junk::Sprites(out, size, rng); break;
     case Junk::kRecords: junk::Records(out, size, rng); break;
+    case Junk::kRecordTables: junk::RecordTables(out, size, rng); break;
     case Junk::kRandom:
       for (size_t i = 0; i < size; ++i) out.push_back(rng.Byte());
       break;

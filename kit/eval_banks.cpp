@@ -58,16 +58,18 @@ Outcome Judge(const Bank& bank, size_t k, const SoundSearch& found, std::string*
 
 // Per layout, how the sounds of the banks of seeds first to last came out.
 void Banks(int first, int seeds, bool verbose) {
-  std::printf("%-40s %6s", "layout", "sounds");
+  std::printf("%-36s %6s", "layout", "sounds");
   for (int o = 0; o < kOutcomes; ++o) std::printf(" %7s", kOutcomeNames[o]);
-  std::printf("\n");
+  std::printf("  units 4/32/256\n");
   int totals[kOutcomes] = {0};
   int kindFails[static_cast<int>(SoundKind::kCount)] = {0}, kindCount[static_cast<int>(SoundKind::kCount)] = {0};
   for (int l = 0; l < static_cast<int>(Layout::kCount); ++l) {
-    int counts[kOutcomes] = {0}, n = 0;
+    int counts[kOutcomes] = {0}, n = 0, units[3] = {0, 0, 0};
     for (int seed = first; seed <= seeds; ++seed) {
       const Bank bank = MakeBank(static_cast<Layout>(l), static_cast<uint64_t>(seed));
       const SoundSearch found = FindSounds(bank.ram.data(), bank.ram.size());
+      ++units[found.unit == 4 ? 0 : found.unit == 32 ? 1 : 2];
+      if (verbose) std::printf("  %s seed %d: unit %zu\n", LayoutName(static_cast<Layout>(l)), seed, found.unit);
       for (size_t k = 0; k < bank.sounds.size(); ++k) {
         std::string detail;
         const Outcome o = Judge(bank, k, found, &detail);
@@ -83,14 +85,14 @@ void Banks(int first, int seeds, bool verbose) {
         }
       }
     }
-    std::printf("%-40s %6d", LayoutName(static_cast<Layout>(l)), n);
+    std::printf("%-36s %6d", LayoutName(static_cast<Layout>(l)), n);
     for (int o = 0; o < kOutcomes; ++o) {
       std::printf(" %7d", counts[o]);
       totals[o] += counts[o];
     }
-    std::printf("\n");
+    std::printf("  %d/%d/%d\n", units[0], units[1], units[2]);
   }
-  std::printf("%-40s %6s", "all", "");
+  std::printf("%-36s %6s", "all", "");
   for (int o = 0; o < kOutcomes; ++o) std::printf(" %7d", totals[o]);
   std::printf("\n\n%-24s %8s %8s\n", "kind", "sounds", "failed");
   for (int k = 0; k < static_cast<int>(SoundKind::kCount); ++k) {

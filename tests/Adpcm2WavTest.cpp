@@ -31,6 +31,10 @@ const std::string kUsage =
     "Usage: adpcm2wav [-r HZ | --delta-n N] [--min-gap BYTES] [-o PREFIX] [--list | --range START:END | --whole] "
     "[--svg FILE] IMAGE\n";
 const std::string kHeading = "sound  start     end          bytes   seconds  peak dBFS  file          ended by\n";
+// The line above a search's table.
+std::string UnitLine(size_t unit, const char* how = "inferred") {
+  return "address unit: " + std::to_string(unit) + " bytes (" + how + ")\n";
+}
 // The last line after a search.
 std::string LeftOut(size_t bytes) { return "left out as not sound: " + std::to_string(bytes) + " bytes\n"; }
 
@@ -52,7 +56,7 @@ TEST_F(WavRun, WritesOneWavPerSoundAndPrintsTheTable) {
   const testutil::ProcessResult r = Run({"ADPCM"});
   EXPECT_EQ(r.exitCode, 0);
   EXPECT_EQ(r.err, "");
-  EXPECT_EQ(r.out, Text(kHeading +
+  EXPECT_EQ(r.out, Text(UnitLine(256) + kHeading +
                        "    1  0x00000   0x012B8       4792     0.600       -8.6  ADPCM-01.wav  fill\n"
                        "    2  0x04000   0x05C14       7188     0.900       -9.2  ADPCM-02.wav  fill\n"
                        "    3  0x0A000   0x0C570       9584     1.200       -4.7  ADPCM-03.wav  fill\n"
@@ -69,8 +73,8 @@ TEST_F(WavRun, ListWritesNothing) {
   testutil::WriteFile(dir.File("ADPCM"), testimage::SampleRam());
   const testutil::ProcessResult r = Run({"--list", "ADPCM"});
   EXPECT_EQ(r.exitCode, 0);
-  EXPECT_EQ(r.out.substr(0, Text(kHeading).size()), Text(kHeading));
-  EXPECT_EQ(std::count(r.out.begin(), r.out.end(), '\n'), 6);
+  EXPECT_EQ(r.out.substr(0, Text(UnitLine(256) + kHeading).size()), Text(UnitLine(256) + kHeading));
+  EXPECT_EQ(std::count(r.out.begin(), r.out.end(), '\n'), 7);
   EXPECT_FALSE(testutil::Exists(dir.File("ADPCM-01.wav")));
 }
 
@@ -89,12 +93,18 @@ TEST_F(WavRun, RatePrefixAndGapLengthAreTheUsers) {
     uint32_t rate;
   } cases[] = {
       {{"-r", "8000", "voice.bin"},
-       kHeading + "    1  0x00000   0x000D4        212     0.053       -8.4  voice.bin-01.wav  fill\n" +
+       UnitLine(4) + kHeading + "    1  0x00000   0x000D4        212     0.053       -8.4  voice.bin-01.wav  fill\n" +
            "    2  0x000FC   0x001C4        200     0.050      -10.3  voice.bin-02.wav  fill\n" + LeftOut(0),
        {"voice.bin-01.wav", "voice.bin-02.wav"}, 8000},
       {{"--delta-n", "0x49BA", "-o", "out/v", "--min-gap=41", "voice.bin"},
-       kHeading + "    1  0x00000   0x001C4        452     0.057       -7.1  out/v-01.wav  fill\n" + LeftOut(0),
+       UnitLine(4) + kHeading + "    1  0x00000   0x001C4        452     0.057       -7.1  out/v-01.wav  fill\n" + LeftOut(0),
        {"out/v-01.wav"}, 15974},
+      // The unit given: the second sound's start, 4 bytes into the fill,
+      // goes back to the 32-byte unit at 224.
+      {{"--unit", "32", "voice.bin"},
+       UnitLine(32, "given") + kHeading + "    1  0x00000   0x000D4        212     0.027       -8.4  voice.bin-01.wav  fill\n" +
+           "    2  0x000E0   0x001C4        228     0.029       -9.6  voice.bin-02.wav  fill\n" + LeftOut(0),
+       {"voice.bin-01.wav", "voice.bin-02.wav"}, 15974},
   };
   ASSERT_TRUE(testutil::MakeDir(dir.File("out")));
   for (const auto& c : cases) {
@@ -124,7 +134,7 @@ TEST_F(WavRun, RangeAndWholeWriteOneFile) {
 
   r = Run({"--whole", "ADPCM"});
   EXPECT_EQ(r.exitCode, 0);
-  EXPECT_EQ(r.out, Text(kHeading + "whole  0x00000   0x40000     262144    32.821       -4.7  ADPCM.wav     -\n"));
+  EXPECT_EQ(r.out, Text(UnitLine(256) + kHeading + "whole  0x00000   0x40000     262144    32.821       -4.7  ADPCM.wav     -\n"));
   const Bytes whole = Read("ADPCM.wav");
   ASSERT_EQ(whole.size(), kWavHeaderSize + 4 * ram.size());
   // Each sound from reset at its own address, two silent samples a gap byte.
@@ -214,7 +224,7 @@ TEST_F(WavRun, SampleImageExtractsToTheSampleSounds) {
   EXPECT_EQ(Read("ADPCM"), testimage::SampleRam());
   const testutil::ProcessResult r = Run({"ADPCM"});
   EXPECT_EQ(r.exitCode, 0);
-  EXPECT_EQ(std::count(r.out.begin(), r.out.end(), '\n'), 6);
+  EXPECT_EQ(std::count(r.out.begin(), r.out.end(), '\n'), 7);
 }
 
 // The run in-process, on options as the parser leaves them.

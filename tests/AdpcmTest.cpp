@@ -64,6 +64,25 @@ TEST(AdpcmBDecoder, StepAndAccumulatorStayInTheirRanges) {
   EXPECT_EQ(down.step, 127);
 }
 
+// The sum of the level and a step's difference is kept within 16 bits: a
+// sum of exactly 32,768 is one past the top, -32,768 is the bottom itself.
+TEST(AdpcmBDecoder, ClampsTheSumAtTheEdgesOfSixteenBits) {
+  const struct {
+    int32_t acc;
+    uint8_t code;  // magnitude 0 at the smallest step: a difference of 15
+    int32_t sample;
+  } cases[] = {
+      {32752, 0x0, 32767}, {32753, 0x0, 32767}, {32767, 0x0, 32767},
+      {-32752, 0x8, -32767}, {-32753, 0x8, -32768}, {-32754, 0x8, -32768},
+  };
+  for (const auto& c : cases) {
+    AdpcmBDecoder decoder;
+    decoder.acc = c.acc;
+    EXPECT_EQ(decoder.Decode(c.code), c.sample) << c.acc;
+    EXPECT_EQ(decoder.acc, c.sample) << c.acc;
+  }
+}
+
 TEST(AdpcmB, RatesForDeltaN) {
   EXPECT_EQ(RateForDeltaN(0x49BA), 15974u);
   EXPECT_EQ(RateForDeltaN(9452), 8000u);

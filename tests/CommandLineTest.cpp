@@ -86,6 +86,33 @@ TEST(Adpcm2WavOptions, WrongCommandLinesSayWhatIsWrong) {
   }
 }
 
+// The address unit the search lays its starts on: the user's, or (0) the
+// search's own reading of the image.
+TEST(Adpcm2WavOptions, TheUnitIsOneTheChipHas) {
+  const struct {
+    std::vector<std::string> args;
+    size_t unit;
+    std::string problem;
+  } cases[] = {
+      {{"ADPCM"}, 0, ""},
+      {{"--unit", "4", "ADPCM"}, 4, ""},
+      {{"--unit=32", "ADPCM"}, 32, ""},
+      {{"--unit", "0x100", "ADPCM"}, 256, ""},
+      {{"--unit", "0", "ADPCM"}, 0, "the unit must be 4, 32 or 256: 0"},
+      {{"--unit", "16", "ADPCM"}, 0, "the unit must be 4, 32 or 256: 16"},
+      {{"--unit", "512", "ADPCM"}, 0, "the unit must be 4, 32 or 256: 512"},
+      {{"--unit", "32k", "ADPCM"}, 0, "the unit must be 4, 32 or 256: 32k"},
+      {{"ADPCM", "--unit"}, 0, "--unit needs a value"},
+  };
+  for (const auto& c : cases) {
+    const Adpcm2WavCommandLine line = ParseWav(c.args);
+    EXPECT_EQ(line.problem, c.problem) << c.args[1];
+    if (c.problem.empty()) {
+      EXPECT_EQ(line.options.unit, c.unit) << c.args[1];
+    }
+  }
+}
+
 TEST(Adpcm2WavOptions, ValuesAreReadAsGiven) {
   const struct {
     std::vector<std::string> args;

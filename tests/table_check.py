@@ -35,7 +35,11 @@ def main():
             left = text[-1]
             expect(left == f"left out as not sound: {doc['not_sound_bytes']} bytes", f"last line {left!r}")
             expect(sum(s["end"] - s["start"] for s in doc["not_sound"]) == doc["not_sound_bytes"], "not_sound spans")
-            rows = [] if text[0].startswith("no sound found") else text[1:-1]
+            rows = [] if text[0].startswith("no sound found") else text[2:-1]
+            if rows:
+                how = "inferred" if doc["unit_inferred"] else "given"
+                expect(text[0] == f"address unit: {doc['unit']} bytes ({how})", f"unit line {text[0]!r}")
+            expect(doc["unit"] in (4, 32, 256) and doc["unit_inferred"] is True, f"unit {doc['unit']}")
             expect(len(rows) == len(doc["sounds"]), f"{len(rows)} rows, {len(doc['sounds'])} sounds")
             for row, sound in zip(rows, doc["sounds"]):
                 fields = row.split()
@@ -44,7 +48,7 @@ def main():
                 want = [str(sound["sound"]), f"0x{sound['start']:05X}", f"0x{sound['end']:05X}", str(sound["bytes"]),
                         f"{sound['seconds']:.3f}", peak, sound["file"]]
                 expect(fields[:7] == want and ended == sound["ended_by"], f"row {row!r} against {sound}")
-                expect(sound["ended_by"] in ("fill", "silence", "next sound", "end of RAM"), "ended_by")
+                expect(sound["ended_by"] in ("fill", "silence", "next sound", "end of RAM", "not sound"), "ended_by")
                 # The peak in dB as the table rounds it, from the level alone;
                 # a level that rounds to full scale is 0.0, never -0.0.
                 level = sound["peak"]

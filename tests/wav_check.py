@@ -22,9 +22,9 @@ def main():
         run(make_sample, "sample.d88")
         run(d88adpcm, "sample.d88")
         for rate, options in ((15974, []), (8000, ["--delta-n", "9452", "-o", "slow"])):
-            # The heading, a line per sound, and the last line's count of
-            # bytes left out as not sound.
-            table = run(adpcm2wav, *options, "ADPCM").splitlines()[1:-1]
+            # The address unit, the heading, a line per sound, and the last
+            # line's count of bytes left out as not sound.
+            table = run(adpcm2wav, *options, "ADPCM").splitlines()[2:-1]
             if not table:
                 failures.append("no sounds listed")
             for row in table:
