@@ -88,9 +88,29 @@ std::string RunTitle(const TrackFacts& track, const RecordRun& run) {
 
 DiskPicture::DiskPicture(const std::string& title, std::string* svg) : title_(title), svg_(svg) {}
 
-void DiskPicture::BeginImage(const ImageFacts&) {}
+void DiskPicture::Take(const WalkStep& step) {
+  switch (step.kind) {
+    case WalkStep::Kind::kImage:
+      break;
+    case WalkStep::Kind::kDisk:
+      Heading(*step.disk);
+      break;
+    case WalkStep::Kind::kTrack:
+      Row(*step.disk, *step.track);
+      break;
+    case WalkStep::Kind::kDiskEnd:
+      // Absent tracks after the last one drawn are not drawn.
+      absentFirst_ = -1;
+      body_ += "</g>\n";
+      ++row_;
+      break;
+    case WalkStep::Kind::kImageEnd:
+      Finish();
+      break;
+  }
+}
 
-void DiskPicture::BeginDisk(const DiskFacts& disk) {
+void DiskPicture::Heading(const DiskFacts& disk) {
   std::string heading = DiskHeading(disk, NameForm::kUtf8);
   const std::string table = TableNote(disk);
   if (!table.empty()) heading += ", " + table;
@@ -113,7 +133,7 @@ void DiskPicture::BeginDisk(const DiskFacts& disk) {
   }
 }
 
-void DiskPicture::Track(const DiskFacts& disk, const TrackFacts& track) {
+void DiskPicture::Row(const DiskFacts& disk, const TrackFacts& track) {
   // Absent tracks wait, so that three or more in a row share a row, and so
   // that those after the last track drawn are not drawn at all; a track
   // d88adpcm reads always has a row of its own.
@@ -242,14 +262,7 @@ void DiskPicture::DrawTrack(const DiskFacts& disk, const TrackFacts& track) {
   body_ += "</g>\n";
 }
 
-void DiskPicture::EndDisk(const DiskFacts&) {
-  // Absent tracks after the last one drawn are not drawn.
-  absentFirst_ = -1;
-  body_ += "</g>\n";
-  ++row_;
-}
-
-void DiskPicture::EndImage(const ImageFacts&) {
+void DiskPicture::Finish() {
   // The head, known only now that the height is; the rows, drawn already,
   // are not copied but moved out, the head put before them.
   const int height = row_ * kPitch + 4;

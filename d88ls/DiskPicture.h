@@ -29,13 +29,15 @@
 class DiskPicture {
  public:
   DiskPicture(const std::string& title, std::string* svg);
-  void BeginImage(const ImageFacts& image);
-  void BeginDisk(const DiskFacts& disk);
-  void Track(const DiskFacts& disk, const TrackFacts& track);
-  void EndDisk(const DiskFacts& disk);
-  void EndImage(const ImageFacts& image);
+  void Take(const WalkStep& step);
 
  private:
+  // The disk's heading and its line about the plan.
+  void Heading(const DiskFacts& disk);
+  // A track's row, or the wait for the absent tracks it may share one with.
+  void Row(const DiskFacts& disk, const TrackFacts& track);
+  // The document, its head put before the rows.
+  void Finish();
   void DrawTrack(const DiskFacts& disk, const TrackFacts& track);
   // Draws the absent tracks not yet drawn: one row for three or more.
   void EndAbsent(const DiskFacts& disk);

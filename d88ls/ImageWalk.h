@@ -186,26 +186,45 @@ DiskFacts DescribeDisk(D88File& d88, int32_t index, uint64_t fileSize);
 // until the next track is walked.
 TrackFacts WalkTrack(D88File& d88, int32_t track, uint64_t fileSize);
 
+// One step of the walk. WalkImage hands them out in this order: the image;
+// per disk, the disk, its tracks 0 to 163 (absent ones too), and the
+// disk's end; last, the image's end.
+struct WalkStep {
+  enum class Kind { kImage, kDisk, kTrack, kDiskEnd, kImageEnd };
+  Kind kind = Kind::kImage;
+  const ImageFacts* image = nullptr;  // always
+  const DiskFacts* disk = nullptr;    // from kDisk to kDiskEnd
+  const TrackFacts* track = nullptr;  // kTrack only
+};
+
 // Walks every disk of the open image `d88`, whose facts are `image`, once,
-// handing each fact to every renderer in turn: the image; per disk, the
-// disk, its tracks 0 to 163 (absent ones too), and the disk again; the
-// image again. A renderer is any class with the five calls BeginImage,
-// BeginDisk, Track, EndDisk and EndImage. Changes the current disk and the
+// handing each step to every renderer in turn: a renderer is any class
+// with a call Take(const WalkStep&). Changes the current disk and the
 // sector range.
 template <typename... Renderers>
 void WalkImage(D88File& d88, const ImageFacts& image, Renderers&&... renderers) {
-  (renderers.BeginImage(image), ...);
+  WalkStep step;
+  step.image = &image;
+  (renderers.Take(step), ...);
   d88.SetSectorRange(1, kPlanSectors);
   for (int32_t index = 0; index < image.disks; ++index) {
     const DiskFacts disk = DescribeDisk(d88, index, image.fileSize);
-    (renderers.BeginDisk(disk), ...);
+    step.kind = WalkStep::Kind::kDisk;
+    step.disk = &disk;
+    (renderers.Take(step), ...);
     for (int32_t t = 0; t < kMaxTracks; ++t) {
       const TrackFacts track = WalkTrack(d88, t, image.fileSize);
-      (renderers.Track(disk, track), ...);
+      step.kind = WalkStep::Kind::kTrack;
+      step.track = &track;
+      (renderers.Take(step), ...);
     }
-    (renderers.EndDisk(disk), ...);
+    step.kind = WalkStep::Kind::kDiskEnd;
+    step.track = nullptr;
+    (renderers.Take(step), ...);
   }
-  (renderers.EndImage(image), ...);
+  step.kind = WalkStep::Kind::kImageEnd;
+  step.disk = nullptr;
+  (renderers.Take(step), ...);
 }
 
 #endif  // D88LS_IMAGEWALK_H_

@@ -119,20 +119,8 @@ template <typename Renderer>
 class Maybe {
  public:
   explicit Maybe(std::optional<Renderer>& renderer) : renderer_(renderer) {}
-  void BeginImage(const ImageFacts& image) {
-    if (renderer_) renderer_->BeginImage(image);
-  }
-  void BeginDisk(const DiskFacts& disk) {
-    if (renderer_) renderer_->BeginDisk(disk);
-  }
-  void Track(const DiskFacts& disk, const TrackFacts& track) {
-    if (renderer_) renderer_->Track(disk, track);
-  }
-  void EndDisk(const DiskFacts& disk) {
-    if (renderer_) renderer_->EndDisk(disk);
-  }
-  void EndImage(const ImageFacts& image) {
-    if (renderer_) renderer_->EndImage(image);
+  void Take(const WalkStep& step) {
+    if (renderer_) renderer_->Take(step);
   }
 
  private:

@@ -4,17 +4,32 @@
 
 TextListing::TextListing(std::FILE* out) : out_(out) {}
 
-void TextListing::BeginImage(const ImageFacts& image) {
-  std::fprintf(out_, "%d disk%s\n", image.disks, image.disks == 1 ? "" : "s");
+void TextListing::Take(const WalkStep& step) {
+  switch (step.kind) {
+    case WalkStep::Kind::kImage:
+      std::fprintf(out_, "%d disk%s\n", step.image->disks, step.image->disks == 1 ? "" : "s");
+      break;
+    case WalkStep::Kind::kDisk: {
+      std::fprintf(out_, "%s\n", DiskHeading(*step.disk, NameForm::kShiftJis).c_str());
+      const std::string table = TableNote(*step.disk);
+      if (!table.empty()) std::fprintf(out_, "  %s\n", table.c_str());
+      break;
+    }
+    case WalkStep::Kind::kTrack:
+      Line(*step.track);
+      break;
+    case WalkStep::Kind::kDiskEnd:
+      EndPastEnd();
+      summaries_.push_back(PlanSummary(*step.disk));
+      break;
+    case WalkStep::Kind::kImageEnd:
+      // The lines about the plan come last, a disk a line.
+      for (const std::string& line : summaries_) std::fprintf(out_, "%s\n", line.c_str());
+      break;
+  }
 }
 
-void TextListing::BeginDisk(const DiskFacts& disk) {
-  std::fprintf(out_, "%s\n", DiskHeading(disk, NameForm::kShiftJis).c_str());
-  const std::string table = TableNote(disk);
-  if (!table.empty()) std::fprintf(out_, "  %s\n", table.c_str());
-}
-
-void TextListing::Track(const DiskFacts&, const TrackFacts& track) {
+void TextListing::Line(const TrackFacts& track) {
   // Consecutive tracks past the end of the file share a line; an absent
   // track or any other parts them.
   if (track.present && track.ending == TrackEnding::kPastFileEnd) {
@@ -36,16 +51,6 @@ void TextListing::Track(const DiskFacts&, const TrackFacts& track) {
   std::fputc('\n', out_);
 }
 
-void TextListing::EndDisk(const DiskFacts& disk) {
-  EndPastEnd();
-  summaries_.push_back(PlanSummary(disk));
-}
-
-// The lines about the plan come last, a disk a line.
-void TextListing::EndImage(const ImageFacts&) {
-  for (const std::string& line : summaries_) std::fprintf(out_, "%s\n", line.c_str());
-}
-
 // Writes the run of consecutive tracks past the end of the file, if any.
 void TextListing::EndPastEnd() {
   if (pastFirst_ < 0) return;
@@ -60,7 +65,17 @@ void TextListing::EndPastEnd() {
 JsonListing::JsonListing(std::FILE* out, const std::string& path, const std::vector<std::string>& warnings)
     : json_(out), path_(path), warnings_(warnings) {}
 
-void JsonListing::BeginImage(const ImageFacts& image) {
+void JsonListing::Take(const WalkStep& step) {
+  switch (step.kind) {
+    case WalkStep::Kind::kImage: return Open(*step.image);
+    case WalkStep::Kind::kDisk: return DiskObject(*step.disk);
+    case WalkStep::Kind::kTrack: return TrackObject(*step.track);
+    case WalkStep::Kind::kDiskEnd: return PlanObject(*step.disk);
+    case WalkStep::Kind::kImageEnd: return Close(*step.image);
+  }
+}
+
+void JsonListing::Open(const ImageFacts& image) {
   json_.BeginObject(true);
   json_.Key("image");
   json_.String(path_.c_str());
@@ -69,7 +84,7 @@ void JsonListing::BeginImage(const ImageFacts& image) {
   json_.BeginArray(true);
 }
 
-void JsonListing::BeginDisk(const DiskFacts& disk) {
+void JsonListing::DiskObject(const DiskFacts& disk) {
   json_.BeginObject(true);
   Int("index", disk.index);
   Int("offset", disk.offset);
@@ -102,7 +117,7 @@ void JsonListing::BeginDisk(const DiskFacts& disk) {
 }
 
 // A track that is there, with every field of every record.
-void JsonListing::Track(const DiskFacts&, const TrackFacts& track) {
+void JsonListing::TrackObject(const TrackFacts& track) {
   if (!track.present) return;
   json_.BeginObject(true);
   Int("track", track.track);
@@ -131,7 +146,8 @@ void JsonListing::Track(const DiskFacts&, const TrackFacts& track) {
   json_.EndObject();
 }
 
-void JsonListing::EndDisk(const DiskFacts& disk) {
+// Closes the disk's tracks, then its plan track by track.
+void JsonListing::PlanObject(const DiskFacts& disk) {
   json_.EndArray();
   json_.Key("plan");
   json_.BeginObject(true);
@@ -153,7 +169,7 @@ void JsonListing::EndDisk(const DiskFacts& disk) {
   json_.EndObject();
 }
 
-void JsonListing::EndImage(const ImageFacts& image) {
+void JsonListing::Close(const ImageFacts& image) {
   json_.EndArray();
   json_.Key("extracted_disk");
   if (image.disks > 0) {

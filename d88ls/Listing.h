@@ -1,6 +1,6 @@
 // d88ls: what a D88 image holds, as plain text or as one JSON document,
 // each drawn from the one walk of the image (d88ls/ImageWalk.h): renderers
-// that WalkImage hands each disk and track to.
+// that WalkImage hands each step to.
 #ifndef D88LS_LISTING_H_
 #define D88LS_LISTING_H_
 
@@ -21,13 +21,12 @@
 class TextListing {
  public:
   explicit TextListing(std::FILE* out);
-  void BeginImage(const ImageFacts& image);
-  void BeginDisk(const DiskFacts& disk);
-  void Track(const DiskFacts& disk, const TrackFacts& track);
-  void EndDisk(const DiskFacts& disk);
-  void EndImage(const ImageFacts& image);
+  void Take(const WalkStep& step);
 
  private:
+  // The line of a track, or of the run of tracks past the end of the file
+  // it ends.
+  void Line(const TrackFacts& track);
   void EndPastEnd();
 
   std::FILE* out_;
@@ -42,13 +41,14 @@ class TextListing {
 class JsonListing {
  public:
   JsonListing(std::FILE* out, const std::string& path, const std::vector<std::string>& warnings);
-  void BeginImage(const ImageFacts& image);
-  void BeginDisk(const DiskFacts& disk);
-  void Track(const DiskFacts& disk, const TrackFacts& track);
-  void EndDisk(const DiskFacts& disk);
-  void EndImage(const ImageFacts& image);
+  void Take(const WalkStep& step);
 
  private:
+  void Open(const ImageFacts& image);
+  void DiskObject(const DiskFacts& disk);
+  void TrackObject(const TrackFacts& track);
+  void PlanObject(const DiskFacts& disk);
+  void Close(const ImageFacts& image);
   void Int(const char* key, int64_t value);
 
   JsonWriter json_;

@@ -34,11 +34,11 @@ struct Facts {
   int64_t records = 0;
   int64_t drawnRecords = 0;  // a row's first kRowCells at most
   std::vector<std::vector<int32_t>> disk0Tracks;  // of disk 0, track and record count
-  void BeginImage(const ImageFacts&) {}
-  void BeginDisk(const DiskFacts&) { ++disks; }
-  void EndDisk(const DiskFacts&) {}
-  void EndImage(const ImageFacts&) {}
-  void Track(const DiskFacts& disk, const TrackFacts& track) {
+  void Take(const WalkStep& step) {
+    if (step.kind == WalkStep::Kind::kDisk) ++disks;
+    if (step.kind != WalkStep::Kind::kTrack) return;
+    const DiskFacts& disk = *step.disk;
+    const TrackFacts& track = *step.track;
     if (!track.present) return;
     ++presentTracks;
     records += track.count;
