@@ -815,10 +815,9 @@ void SplitAtPads(const uint8_t* image, const Piece& stretch, size_t unit, std::v
 // ---------------------------------------------------------------- step 2
 
 // The chance that `hits` or more of `n` marks lie on a coarser unit where
-// each does with chance 1/8.
-double ChanceOfHits(size_t n, size_t hits) {
+// each does with chance `p`.
+double ChanceOfHits(size_t n, size_t hits, double p) {
   if (hits == 0) return 1;
-  const double p = 1.0 / 8;
   double total = 0;
   for (size_t k = hits; k <= n; ++k) {
     const double logTerm = std::lgamma(static_cast<double>(n) + 1) - std::lgamma(static_cast<double>(k) + 1) -
@@ -831,11 +830,11 @@ double ChanceOfHits(size_t n, size_t hits) {
   return total;
 }
 
-// Whether `on` marks of `of` on the finer unit lie on the coarser one beyond
-// chance.
-bool BeyondChance(size_t of, size_t on) {
-  return on >= kUnitMarks && static_cast<double>(on) >= kUnitShare * static_cast<double>(of) &&
-         ChanceOfHits(of, on) <= kUnitChance * (1 + 1e-9);  // the sum's rounding aside
+// Whether `on` marks of `of` on a finer unit lie on a coarser one, where
+// each would by chance `p`, beyond chance.
+bool BeyondChance(size_t of, size_t on, double p) {
+  return on >= kUnitMarks && static_cast<double>(on) >= kUnitShare * p * static_cast<double>(of) &&
+         ChanceOfHits(of, on, p) <= kUnitChance * (1 + 1e-9);  // the sum's rounding aside
 }
 
 // The address unit from the marks: the ends of fills, of runs of 0x00 and
@@ -848,7 +847,16 @@ size_t InferUnit(const uint8_t* image, size_t size, const std::vector<ByteSpan>&
     on32 += at % 32 == 0;
     on256 += at % 256 == 0;
   };
+  // The fills' ends apart too: runs inside sounds end anywhere, but a fill
+  // ends where a sound begins, off its unit only where the sound's first
+  // bytes equal the fill's value. Most of 4 or more off a unit rule it out.
+  size_t fills4 = 0, fills32 = 0, fills256 = 0;
   for (const ByteSpan& f : fills) {
+    if (f.end < size && f.end % 4 == 0) {
+      ++fills4;
+      fills32 += f.end % 32 == 0;
+      fills256 += f.end % 256 == 0;
+    }
     if (image[f.start] != 0x00) mark(f.end);  // runs of 0x00 are marked below
   }
   for (size_t i = 0; i < size;) {
@@ -868,8 +876,16 @@ size_t InferUnit(const uint8_t* image, size_t size, const std::vector<ByteSpan>&
       ++i;
     }
   }
-  if (!BeyondChance(on4, on32)) return 4;
-  return BeyondChance(on32, on256) ? 256 : 32;
+  // 256 where its marks stand out among those on 32 and among all: pauses
+  // inside sounds that end on 32 by chance do not hide it then.
+  const double p32 = 1.0 / 8, p256 = p32 * p32;
+  const bool fillsOn32 = fills4 < kUnitFills || 2 * fills32 >= fills4;
+  const bool fillsOn256 = fills4 < kUnitFills || 2 * fills256 >= fills4;
+  if (fillsOn256 && BeyondChance(on32, on256, p32) &&
+      (BeyondChance(on4, on32, p32) || BeyondChance(on4, on256, p256))) {
+    return 256;
+  }
+  return fillsOn32 && BeyondChance(on4, on32, p32) ? 32 : 4;
 }
 
 }  // namespace

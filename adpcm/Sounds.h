@@ -26,14 +26,21 @@
 //    next unit, a bank's silent tails ending on it and its fills all leave
 //    marks on the unit; runs inside sounds end anywhere, and of the marks
 //    on a multiple of 4, 1 in 8 lie on 32 by chance, and of those 1 in 8
-//    on 256. The unit is 32 where at least 2 [kUnitMarks] marks on 4 lie on
-//    it, a quarter [kUnitShare] of them or more, and chance would put that
-//    many there once in 64 [kUnitChance] images or less; then 256 by the
-//    same test among the marks on 32. Every sound starts on a multiple of
-//    the unit, from the decoder's reset state. Where fill ends off the
-//    unit, the sound's first bytes equal the fill value and the start is
-//    taken down into the fill: to the unit, or to the coarsest of 32 and 4
-//    that the fill holds.
+//    on 256. Marks stand out on a coarser unit where at least 2
+//    [kUnitMarks] lie on it, twice [kUnitShare] as many as chance would put
+//    there or more, and chance would put that many there once in 64
+//    [kUnitChance] images or less. The unit is 256 where its marks stand out
+//    among those on 32, and among those on 4 either on 32 or on 256 itself
+//    (1 in 64 by chance: pauses inside the sounds of a bank with no fill
+//    may leave too many marks off 32 for 32 to stand out); else 32 where
+//    its marks stand out among those on 4. A fill ends where a sound
+//    begins, off its unit only where the sound's first bytes equal the
+//    fill's value: where 4 [kUnitFills] or more fills end before the end of
+//    the image, a unit that fewer than half of them end on is ruled out.
+//    Every sound starts on a multiple of the unit, from the decoder's reset
+//    state. Where fill ends off the unit, the sound's first bytes equal the
+//    fill value and the start is taken down into the fill: to the unit, or
+//    to the coarsest of 32 and 4 that the fill holds.
 //
 // 3. Pads of silence, between two fills, at multiples of 256
 //    [kSilenceUnit] (any unit divides them). 8 [kSilencePad] or more bytes
@@ -158,8 +165,9 @@
 // sound that falls quiet (its peak 1,500 or less) for 128 bytes and then
 // hits three times as hard, on a multiple of 32, is parted there. An image
 // with too few marks is read on 4-byte units and its 0x00 pads are missed;
-// one whose runs fall on 32 by chance is read on 32, its starts then taken
-// down into the fill before them (give --unit where the chip is known). A
+// one with fewer than 4 fills whose runs fall on 32 by chance is read on
+// 32, its starts then taken down into the fill before them (give --unit
+// where the chip is known). A
 // sound whose first bytes equal the fill before it, or are silence, may
 // start a unit late; its last bytes equal to the fill after it are taken for
 // fill (a ramp of +15 a sample, inaudible). Pictures of 4 bits a dot
@@ -178,7 +186,8 @@ constexpr size_t kOtherFillRun = 32;
 // 2. The address unit.
 constexpr size_t kZeroMark = 3, kSilenceMark = 8;
 constexpr size_t kUnitMarks = 2;
-constexpr double kUnitShare = 1.0 / 4, kUnitChance = 1.0 / 64;
+constexpr double kUnitShare = 2, kUnitChance = 1.0 / 64;
+constexpr size_t kUnitFills = 4;
 // 3. Pads of silence.
 constexpr size_t kSilencePad = 8, kSilenceUnit = 256, kPadZeros = 31;
 constexpr size_t kOwnSilence = 4, kOwnOtherSilence = 32, kOwnSilence256 = 40;

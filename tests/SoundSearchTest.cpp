@@ -298,6 +298,29 @@ TEST(SoundSearch, TheUnitIsReadFromTheMarks) {
   for (size_t k = 1; k <= 60; ++k) starts.push_back(testimage::AlignUp(starts.back() + 0x160, 32) + (k <= 14 ? 0 : 4));
   BankBytes many = bank(starts, starts.back() + 0x400);
   EXPECT_EQ(Find(many).unit, 4u) << Spans(Find(many));
+  // Four sounds parted by fill on 256, with pauses inside them that end
+  // anywhere: 4 of 12 marks on 256 and no other on 32 are too few to tell
+  // 32 from chance, but chance puts 1 in 64 on 256. Where the marks off the
+  // unit are four fills or more, most of them off it, the fills rule the
+  // unit out: a fill ends where a sound begins.
+  BankBytes paused = bank({0, 0x200, 0x400, 0x600}, 0x800);
+  for (size_t k = 0; k < 4; ++k) {
+    for (size_t at : {0x44, 0xA8}) std::fill_n(paused.begin() + static_cast<std::ptrdiff_t>(0x200 * k + at), 4, 0x00);
+  }
+  EXPECT_EQ(Find(paused).unit, 256u) << Spans(Find(paused));
+  std::vector<size_t> some = {0};
+  for (size_t k = 1; k <= 12; ++k) {
+    some.push_back(k % 3 == 0 ? testimage::AlignUp(some.back() + 0x160, 256)
+                              : testimage::AlignUp(some.back() + 0x160, 32) + 4);
+  }
+  EXPECT_EQ(Find(bank(some, some.back() + 0x400)).unit, 4u);
+  // A drum bank on 4 whose fills end on 32 six times in 16 by chance, as
+  // chance would once in a hundred images: most fills end off 32.
+  std::vector<size_t> drums = {0};
+  for (size_t k = 1; k <= 16; ++k) {
+    drums.push_back(testimage::AlignUp(drums.back() + 0x160, 32) + (k % 8 < 3 ? 0 : 4));
+  }
+  EXPECT_EQ(Find(bank(drums, drums.back() + 0x400)).unit, 4u);
   // Given, the unit is the user's whatever the marks say.
   const SoundSearch given = Find(bank({0, 0x220, 0x460}, 0x800), 4);
   EXPECT_EQ(given.unit, 4u);
